@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string_view>
+
+#include "platform/files.h"
+
+namespace tolvane {
+
+constexpr const char* kIniName = "Morrowind.ini";
+constexpr const char* kBackupName = "Morrowind.ini.old";
+
+// The settings the patch adds, with '\n' line ends; on disk each one becomes CR LF.
+constexpr std::string_view SettingsBlock =
+    "\n\nMin FPS=15\nMaX FPS=85\nInterior Cell Buffer=0\nExterior Cell Buffer=0\n";
+constexpr std::string_view FpsCounterLine = "Show FPS=1\n";
+
+enum class BackupResult { Copied, IniMissing, Failed };
+enum class AppendResult { Appended, NotOpened, WriteFailed };
+enum class CloseResult { Saved, RolledBack, RestoreNeeded };
+
+// The only change the program makes on disk: back Morrowind.ini up, then add the
+// settings at its end. The existing content is never read except by the copy.
+// Call order: backUpIni, appendSettings, at most one appendFpsCounterLine, closeIni.
+class IniPatch {
+public:
+    // Copies Morrowind.ini to Morrowind.ini.old, replacing an earlier backup.
+    BackupResult backUpIni();
+    // Opens Morrowind.ini (never creating it) and appends SettingsBlock.
+    AppendResult appendSettings();
+    // Appends FpsCounterLine after the block; skipped once a write has failed.
+    void appendFpsCounterLine();
+    // Closes the file. If anything could not be stored, cuts it back to its length
+    // before the patch, so it equals the backup again.
+    CloseResult closeIni();
+
+private:
+    void appendText(std::string_view text);
+
+    AppendFile ini_;
+    bool writeFailed_ = false;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,5 @@
+#include "dialogue/patch_dialogue.h"
+
+// Arguments and environment are deliberately ignored: the program always works on
+// Morrowind.ini in the folder it is started from.
+int main() { return tolvane::runPatchDialogue(tolvane::systemPromptBox()); }

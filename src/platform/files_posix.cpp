@@ -1,0 +1,121 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/files.h"
+
+namespace tolvane {
+namespace {
+
+// Owns one descriptor and closes it on every path out.
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    // Closes now; false if the close reported an error.
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd >= 0 && ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+bool writeAll(int fd, const char* bytes, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, bytes, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// Streams the whole of `in` into `out` through one small buffer.
+bool copyContents(int in, int out) {
+    static char buffer[128 * 1024];
+    for (;;) {
+        const ssize_t got = ::read(in, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) return true;
+        if (!writeAll(out, buffer, static_cast<std::size_t>(got))) return false;
+    }
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+CopyResult copyFile(const char* from, const char* to) {
+    Fd in(::open(from, O_RDONLY | O_CLOEXEC));
+    if (!in.valid()) return errno == ENOENT ? CopyResult::SourceMissing : CopyResult::Failed;
+    struct stat source;
+    if (::fstat(in.get(), &source) != 0 || !S_ISREG(source.st_mode)) return CopyResult::Failed;
+
+    // Not O_TRUNC: if `to` turns out to be `from` under another name (a link), emptying
+    // it would empty the very file being backed up.
+    Fd out(::open(to, O_WRONLY | O_CREAT | O_CLOEXEC, source.st_mode & 0777));
+    if (!out.valid()) return CopyResult::Failed;
+    struct stat target;
+    if (::fstat(out.get(), &target) != 0 || sameFile(source, target)) return CopyResult::Failed;
+
+    if (::ftruncate(out.get(), 0) == 0 && copyContents(in.get(), out.get()) && out.close())
+        return CopyResult::Copied;
+    ::unlink(to);  // a half-made backup would be worse than none
+    return CopyResult::Failed;
+}
+
+AppendFile::~AppendFile() {
+    if (isOpen()) close();
+}
+
+bool AppendFile::open(const char* path) {
+    Fd fd(::open(path, O_WRONLY | O_APPEND | O_CLOEXEC));
+    struct stat info;
+    if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    path_ = path;
+    lengthAtOpen_ = info.st_size;
+    handle_ = fd.release();
+    return true;
+}
+
+bool AppendFile::isOpen() const { return handle_ >= 0; }
+
+bool AppendFile::append(std::string_view bytes) {
+    return isOpen() && writeAll(static_cast<int>(handle_), bytes.data(), bytes.size());
+}
+
+bool AppendFile::close() {
+    Fd fd(static_cast<int>(handle_));
+    handle_ = -1;
+    return fd.close();
+}
+
+bool AppendFile::restoreLength() {
+    if (path_ == nullptr) return false;
+    if (!isOpen()) return ::truncate(path_, lengthAtOpen_) == 0;
+    Fd fd(static_cast<int>(handle_));
+    handle_ = -1;
+    return ::ftruncate(fd.get(), lengthAtOpen_) == 0 && fd.close();
+}
+
+}  // namespace tolvane

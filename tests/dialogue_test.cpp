@@ -1,0 +1,228 @@
+#include <linux/fs.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "dialogue/patch_dialogue.h"
+#include "fake_prompt_box.h"
+#include "scratch_dir.h"
+
+namespace tolvane::testing {
+namespace {
+
+using Prompts = std::vector<std::string>;
+
+// A typical ini: CR LF line ends, and no line break after the last line.
+const std::string kIni =
+    "[General]\r\nScreen Shot Enable=0\r\n\r\n[Archives]\r\nArchive 0=Tribunal.bsa";
+const std::string kStaleBackup = "an older backup\r\n";
+// Written out by hand: 76 bytes, every line feed stored as CR LF.
+const std::string kBlockBytes =
+    "\r\n\r\nMin FPS=15\r\nMaX FPS=85\r\nInterior Cell Buffer=0\r\nExterior Cell Buffer=0\r\n";
+const std::string kFpsBytes = "Show FPS=1\r\n";
+
+const Prompts kDeclined = {"Intro", "Confirm", "NoChange", "About"};
+const Prompts kPatched = {"Intro",      "Confirm", "BackupNotice", "BackupDone",
+                          "FpsCounter", "Updated", "About"};
+
+TEST(FixtureBytes, BlockAndFpsLineHaveTheirSizeOnDisk) {
+    EXPECT_EQ(kBlockBytes.size(), 76u);
+    EXPECT_EQ(kFpsBytes.size(), 12u);
+}
+
+class PatchDialogueTest : public ScratchDirTest {
+protected:
+    Prompts run(std::vector<int> answers) {
+        FakePromptBox box(std::move(answers));
+        EXPECT_EQ(runPatchDialogue(box), 0);
+        return box.shown;
+    }
+};
+
+struct AnswerCase {
+    const char* name;
+    std::vector<int> answers;
+    Prompts prompts;
+    std::string iniAfter;
+    std::string backupAfter;
+};
+
+void PrintTo(const AnswerCase& c, std::ostream* os) { *os << c.name; }
+
+class AnswerPathTest : public PatchDialogueTest,
+                       public ::testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(AnswerPathTest, ShowsItsBoxesAndLeavesExactBytes) {
+    writeFile("Morrowind.ini", kIni);
+    writeFile("Morrowind.ini.old", kStaleBackup);
+    const AnswerCase& c = GetParam();
+    EXPECT_EQ(run(c.answers), c.prompts);
+    EXPECT_EQ(readFile("Morrowind.ini"), c.iniAfter);
+    EXPECT_EQ(readFile("Morrowind.ini.old"), c.backupAfter);
+}
+
+// Any answer but Yes (6) is No: No (7), Cancel or Escape (2), a box that never showed (0).
+INSTANTIATE_TEST_SUITE_P(
+    Answers, AnswerPathTest,
+    ::testing::Values(
+        AnswerCase{"DeclineLeavesBothFilesUntouched", {7}, kDeclined, kIni, kStaleBackup},
+        AnswerCase{"EscapeAtConfirmCountsAsNo", {2}, kDeclined, kIni, kStaleBackup},
+        AnswerCase{"UnshownConfirmCountsAsNo", {0}, kDeclined, kIni, kStaleBackup},
+        AnswerCase{"AcceptWithFpsAppendsBlockThenLine", {6, 6}, kPatched,
+                   kIni + kBlockBytes + kFpsBytes, kIni},
+        AnswerCase{"AcceptWithoutFpsAppendsBlockOnly", {6, 7}, kPatched, kIni + kBlockBytes,
+                   kIni},
+        AnswerCase{"UnshownFpsQuestionLeavesLineOut", {6, 0}, kPatched, kIni + kBlockBytes,
+                   kIni},
+        AnswerCase{"CancelAtFpsQuestionLeavesLineOut", {6, 2}, kPatched, kIni + kBlockBytes,
+                   kIni}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST_F(PatchDialogueTest, DeclineCreatesNoFile) {
+    EXPECT_EQ(run({7}), kDeclined);
+    EXPECT_FALSE(exists("Morrowind.ini"));
+    EXPECT_FALSE(exists("Morrowind.ini.old"));
+}
+
+TEST_F(PatchDialogueTest, EachStepHappensBeforeTheBoxThatFollowsIt) {
+    writeFile("Morrowind.ini", kIni);
+    FakePromptBox box({6, 6});
+    box.onShow = [](const std::string& name) {
+        SCOPED_TRACE("at " + name);
+        if (name == "Confirm") {
+            EXPECT_FALSE(exists("Morrowind.ini.old"));
+        } else if (name == "BackupDone") {
+            EXPECT_EQ(readFile("Morrowind.ini.old"), kIni);
+            EXPECT_EQ(readFile("Morrowind.ini"), kIni);
+        } else if (name == "FpsCounter") {
+            EXPECT_EQ(readFile("Morrowind.ini"), kIni + kBlockBytes);
+        } else if (name == "Updated") {
+            EXPECT_EQ(readFile("Morrowind.ini"), kIni + kBlockBytes + kFpsBytes);
+        }
+    };
+    runPatchDialogue(box);
+    EXPECT_EQ(box.shown, kPatched);
+}
+
+TEST_F(PatchDialogueTest, SecondRunAppendsTheBlockAgainAndBacksUpThePatchedFile) {
+    writeFile("Morrowind.ini", kIni);
+    run({6, 6});
+    EXPECT_EQ(run({6, 7}), kPatched);
+    EXPECT_EQ(readFile("Morrowind.ini"), kIni + kBlockBytes + kFpsBytes + kBlockBytes);
+    EXPECT_EQ(readFile("Morrowind.ini.old"), kIni + kBlockBytes + kFpsBytes);
+}
+
+TEST_F(PatchDialogueTest, MissingIniIsNotCreated) {
+    writeFile("Morrowind.ini.old", kStaleBackup);
+    EXPECT_EQ(run({6}), (Prompts{"Intro", "Confirm", "BackupNotice", "IniMissing", "About"}));
+    EXPECT_FALSE(exists("Morrowind.ini"));
+    EXPECT_EQ(readFile("Morrowind.ini.old"), kStaleBackup);
+}
+
+const Prompts kBackupFailed = {"Intro", "Confirm", "BackupNotice", "BackupFailed", "About"};
+
+TEST_F(PatchDialogueTest, BackupNameTakenByADirectoryLeavesIniUntouched) {
+    writeFile("Morrowind.ini", kIni);
+    ASSERT_EQ(mkdir("Morrowind.ini.old", 0755), 0);
+    EXPECT_EQ(run({6}), kBackupFailed);
+    EXPECT_EQ(readFile("Morrowind.ini"), kIni);
+}
+
+TEST_F(PatchDialogueTest, IniThatIsADirectoryIsNotPatched) {
+    ASSERT_EQ(mkdir("Morrowind.ini", 0755), 0);
+    EXPECT_EQ(run({6}), kBackupFailed);
+    EXPECT_FALSE(exists("Morrowind.ini.old"));
+}
+
+TEST_F(PatchDialogueTest, BackupLinkedToTheIniDoesNotEmptyIt) {
+    writeFile("Morrowind.ini", kIni);
+    ASSERT_EQ(symlink("Morrowind.ini", "Morrowind.ini.old"), 0);
+    EXPECT_EQ(run({6}), kBackupFailed);
+    EXPECT_EQ(readFile("Morrowind.ini"), kIni);
+}
+
+TEST_F(PatchDialogueTest, BackupCutShortByAFullDiskLeavesNoHalfCopy) {
+    writeFile("Morrowind.ini", kIni);
+    writeFile("Morrowind.ini.old", kStaleBackup);
+    {
+        FileSizeLimit limit(kIni.size() - 10);
+        EXPECT_EQ(run({6}), kBackupFailed);
+    }
+    EXPECT_EQ(readFile("Morrowind.ini"), kIni);
+    EXPECT_FALSE(exists("Morrowind.ini.old"));
+}
+
+TEST_F(PatchDialogueTest, IniThatCannotBeOpenedForWritingIsLeftAsItWas) {
+    writeFile("Morrowind.ini", kIni);
+    // Permission bits do not stop root; the immutable flag does.
+    ASSERT_EQ(chmod("Morrowind.ini", 0444), 0);
+    InodeFlag immutable("Morrowind.ini", FS_IMMUTABLE_FL);
+    if (geteuid() == 0 && !immutable.ok()) GTEST_SKIP() << "cannot make a file immutable here";
+    EXPECT_EQ(run({6}),
+              (Prompts{"Intro", "Confirm", "BackupNotice", "BackupDone", "OpenFailed", "About"}));
+    EXPECT_EQ(readFile("Morrowind.ini"), kIni);
+    EXPECT_EQ(readFile("Morrowind.ini.old"), kIni);
+}
+
+struct FullDiskCase {
+    const char* name;
+    std::size_t roomAfterIni;
+    std::vector<int> answers;
+    Prompts prompts;
+};
+
+void PrintTo(const FullDiskCase& c, std::ostream* os) { *os << c.name; }
+
+class FullDiskTest : public PatchDialogueTest,
+                     public ::testing::WithParamInterface<FullDiskCase> {};
+
+TEST_P(FullDiskTest, IniIsCutBackToEqualTheBackup) {
+    writeFile("Morrowind.ini", kIni);
+    const FullDiskCase& c = GetParam();
+    {
+        FileSizeLimit limit(kIni.size() + c.roomAfterIni);
+        EXPECT_EQ(run(c.answers), c.prompts);
+    }
+    EXPECT_EQ(readFile("Morrowind.ini"), kIni);
+    EXPECT_EQ(readFile("Morrowind.ini.old"), kIni);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FullDisk, FullDiskTest,
+    ::testing::Values(
+        FullDiskCase{"NoRoomAtAll", 0, {6},
+                     {"Intro", "Confirm", "BackupNotice", "BackupDone", "RolledBack", "About"}},
+        FullDiskCase{"BlockHalfWritten", 30, {6},
+                     {"Intro", "Confirm", "BackupNotice", "BackupDone", "RolledBack", "About"}},
+        FullDiskCase{"FpsLineHalfWritten", 76 + 5, {6, 6},
+                     {"Intro", "Confirm", "BackupNotice", "BackupDone", "FpsCounter",
+                      "RolledBack", "About"}}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST_F(PatchDialogueTest, FullDiskWithBlockJustFittingStillSucceedsWithoutFps) {
+    writeFile("Morrowind.ini", kIni);
+    {
+        FileSizeLimit limit(kIni.size() + 76);
+        EXPECT_EQ(run({6, 7}), kPatched);
+    }
+    EXPECT_EQ(readFile("Morrowind.ini"), kIni + kBlockBytes);
+}
+
+TEST_F(PatchDialogueTest, IniThatCannotBeCutBackTellsThePlayerToRestoreTheBackup) {
+    writeFile("Morrowind.ini", kIni);
+    // An append-only file takes the block but refuses to be shortened, even for root.
+    InodeFlag appendOnly("Morrowind.ini", FS_APPEND_FL);
+    if (!appendOnly.ok()) GTEST_SKIP() << "cannot make a file append-only here";
+    {
+        FileSizeLimit limit(kIni.size() + 30);
+        EXPECT_EQ(run({6}), (Prompts{"Intro", "Confirm", "BackupNotice", "BackupDone",
+                                     "RestoreNeeded", "About"}));
+    }
+    EXPECT_EQ(readFile("Morrowind.ini"), kIni + kBlockBytes.substr(0, 30));
+    EXPECT_EQ(readFile("Morrowind.ini.old"), kIni);
+}
+
+}  // namespace
+}  // namespace tolvane::testing
