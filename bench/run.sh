@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Times the scripted accept path of tolvane against the same change made with cp and
+# printf, on Morrowind.ini files of 16 KiB, 1 MiB and 256 MiB in a scratch folder.
+# Prints the median wall time and the peak resident set size of each.
+#   bench/run.sh [path/to/tolvane]     (default: build/native/tolvane, built if missing)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+program=${1:-$root/build/native/tolvane}
+if [ ! -x "$program" ]; then
+    cmake --preset native -S "$root" >/dev/null
+    cmake --build --preset native --target tolvane >/dev/null
+fi
+program=$(realpath "$program")
+if [ ! -x /usr/bin/time ]; then
+    sudo=(); [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get install -y -q time >/dev/null
+fi
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/tolvane-bench-XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch"
+printf '\n\n\n\n\n\n\n' > answers
+baseline='cp Morrowind.ini Morrowind.ini.old && printf "\r\n\r\nMin FPS=15\r\nMaX FPS=85\r\nInterior Cell Buffer=0\r\nExterior Cell Buffer=0\r\nShow FPS=1\r\n" >> Morrowind.ini'
+
+now_us() { echo $(( $(date +%s%N) / 1000 )); }
+median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
+
+# One timed run from the same starting point: the ini at its original size, no backup.
+run_once() {  # SIZE WHICH -> prints "microseconds kib"
+    truncate -s "$1" Morrowind.ini
+    rm -f Morrowind.ini.old
+    local start end
+    start=$(now_us)
+    if [ "$2" = tolvane ]; then
+        /usr/bin/time -f %M -o rss "$program" < answers > /dev/null
+    else
+        /usr/bin/time -f %M -o rss bash -c "$baseline"
+    fi
+    end=$(now_us)
+    echo "$((end - start)) $(tail -n 1 rss)"
+}
+
+printf '%-8s %-9s %12s %14s\n' size command median_ms peak_rss_kib
+for spec in 16K:41 1M:21 256M:7; do
+    size=${spec%:*} runs=${spec#*:}
+    { yes "Some Key=Some Value" || true; } | head -c "$(numfmt --from=iec "$size")" > Morrowind.ini
+    bytes=$(stat -c %s Morrowind.ini)
+    : > t.tolvane; : > t.baseline
+    for ((i = 0; i < runs; i++)); do
+        for which in tolvane baseline; do run_once "$bytes" "$which" >> "t.$which"; done
+    done
+    for which in tolvane baseline; do
+        ms=$(cut -d' ' -f1 "t.$which" | median | awk '{printf "%.2f", $1 / 1000}')
+        rss=$(cut -d' ' -f2 "t.$which" | sort -n | tail -n 1)
+        printf '%-8s %-9s %12s %14s\n' "$size" "$which" "$ms" "$rss"
+    done
+    t=$(cut -d' ' -f1 t.tolvane | median); b=$(cut -d' ' -f1 t.baseline | median)
+    printf '%-8s ratio     %12s\n' "$size" "$(awk -v t="$t" -v b="$b" 'BEGIN {printf "%.2fx", t / b}')"
+done
