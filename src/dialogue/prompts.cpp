@@ -20,7 +20,7 @@ constexpr std::string_view kAboutCaption = "About Tolvane";
 
 }  // namespace
 
-const std::array<Prompt, kPromptCount> kPrompts = {{
+constexpr std::array<Prompt, kPromptCount> kPrompts = {{
     {kCaption,
      "Programme cr" E_ACUTE E_ACUTE " par Quedrin (" TOLVANE_CONTACT_EMAIL ")\n \n"
      "Ce programme a pour but de limiter les probl" E_GRAVE "mes de retour sous windows de Morrowind.",
@@ -84,4 +84,14 @@ const std::array<Prompt, kPromptCount> kPrompts = {{
      PromptStyle::OkError},
 }};
 
+namespace {
+
+constexpr bool everyTextFits() {
+    for (const Prompt& p : kPrompts)
+        if (p.text.size() > kLongestPromptText || p.caption.size() > kLongestPromptText) return false;
+    return true;
+}
+static_assert(everyTextFits());
+
+}  // namespace
 }  // namespace tolvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace tolvane {
@@ -31,7 +32,11 @@ constexpr int kIdNo = 7;
 // player's file alone.
 constexpr bool isYes(int answer) { return answer == kIdYes; }
 
-// One box as the player sees it. Caption and text are Windows-1252 bytes; '\n' breaks a line.
+// One box as the player sees it. Caption and text are Windows-1252 bytes; '\n' breaks a
+// line. No text is longer than kLongestPromptText bytes, so a platform can convert it
+// in a fixed buffer.
+constexpr std::size_t kLongestPromptText = 1023;
+
 struct Prompt {
     std::string_view caption;
     std::string_view text;
