@@ -61,9 +61,29 @@ setup() {
     echo "Wine prefix ready on display :$n"
 }
 
+# An unprivileged account, for what root's rights would hide; Wine wants a prefix
+# owned by the user who runs it.
+player_home="$WORK/player"
+as_player() {
+    setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        env HOME="$player_home" WINEPREFIX="$player_home/prefix" WINEDEBUG=-all \
+        WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY="$DISPLAY" "$@"
+}
+
+player_prefix() {
+    [ -f "$player_home/prefix/system.reg" ] && return
+    rm -rf "$player_home"
+    mkdir -p "$player_home"
+    chown nobody:nogroup "$player_home"
+    as_player wineboot -i </dev/null >"$state/player-wineboot.log" 2>&1 || fail "wineboot as a player failed"
+    as_player wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null \
+        >>"$state/player-wineboot.log" 2>&1
+}
+
 cleanup() {
     [ -d "$state" ] || exit 0
     WINEPREFIX="$prefix" wineserver -k </dev/null >/dev/null 2>&1
+    [ -d "$player_home" ] && DISPLAY= as_player wineserver -k </dev/null >/dev/null 2>&1
     [ -f "$state/xvfb.pid" ] && kill "$(cat "$state/xvfb.pid")" 2>/dev/null
     rm -rf "$state"
 }
@@ -269,6 +289,22 @@ run_case() {
             cmp -s "$run/reference.utf16" "$run/$locale.utf16" ||
                 fail "under $locale: $(cmp "$run/reference.utf16" "$run/$locale.utf16" 2>&1)"
         done
+        ;;
+    read-only-backup-as-a-player)
+        # Root replaces a read-only file regardless; a player's account cannot.
+        printf 'an older backup\r\n' > "$play/Morrowind.ini.old"
+        chmod 0444 "$play/Morrowind.ini.old"
+        local player=()
+        if [ "$(id -u)" -eq 0 ]; then
+            player_prefix
+            chown -R nobody:nogroup "$run"
+            player=(--via as_player --)
+        fi
+        play_run "${player[@]}" Return Return Return Return Return
+        expect_boxes 5
+        expect_ini_unchanged
+        [ "$(cat "$play/Morrowind.ini.old")" = $'an older backup\r' ] || fail "the old backup changed"
+        [ "$(id -u)" -eq 0 ] && as_player wineserver -k </dev/null >/dev/null 2>&1
         ;;
     *)
         echo "no such case: $name"
