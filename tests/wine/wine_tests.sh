@@ -50,7 +50,7 @@ setup() {
     done
     DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "Xvfb did not start"; exit 1; }
 
-    rm -rf "$prefix"
+    rm -rf "$prefix" "$WORK/player"
     wine_env
     wineboot -i </dev/null >"$state/wineboot.log" 2>&1 || { echo "wineboot failed"; exit 1; }
     # No window manager runs, so let Wine draw the captions itself: they show on screenshots.
