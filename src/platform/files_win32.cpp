@@ -43,16 +43,38 @@ bool cutTo(HANDLE file, std::int64_t length) {
     return SetFilePointerEx(file, position, nullptr, FILE_BEGIN) && SetEndOfFile(file);
 }
 
+// Enough of a file's metadata to tell whether anything wrote to it.
+struct FileState {
+    bool exists;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+};
+
+FileState stateOf(const char* path) {
+    FileState state{};
+    state.exists = GetFileAttributesExA(path, GetFileExInfoStandard, &state.data) != 0;
+    return state;
+}
+
+bool sameState(const FileState& a, const FileState& b) {
+    if (!a.exists || !b.exists) return a.exists == b.exists;
+    return a.data.nFileSizeHigh == b.data.nFileSizeHigh &&
+           a.data.nFileSizeLow == b.data.nFileSizeLow &&
+           CompareFileTime(&a.data.ftLastWriteTime, &b.data.ftLastWriteTime) == 0;
+}
+
 HANDLE toHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
 }  // namespace
 
 CopyResult copyFile(const char* from, const char* to) {
+    const FileState before = stateOf(to);
     if (CopyFileA(from, to, FALSE)) return CopyResult::Copied;
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND) return CopyResult::SourceMissing;
-    // The copy stopped part way through writing: a half-made backup would be worse than none.
-    if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) DeleteFileA(to);
+    // CopyFileA can stop part way through and leave the target half-written (Wine does,
+    // with error 31, when the disk fills); a half-made backup would be worse than none.
+    // A target it never touched, such as an older backup it could not replace, stays.
+    if (!sameState(before, stateOf(to))) DeleteFileA(to);
     return CopyResult::Failed;
 }
 

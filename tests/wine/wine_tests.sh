@@ -274,6 +274,14 @@ run_case() {
         expect_ini_unchanged
         expect_file Morrowind.ini.old "$SAMPLE_INI"
         ;;
+    full-disk-during-backup)  # no room for the whole copy: no half-made backup is left
+        local size
+        size=$(stat -c %s "$SAMPLE_INI")
+        play_run --via prlimit --fsize=$((size - 100)) -- Return Return Return Return Return
+        expect_boxes 5
+        expect_ini_unchanged
+        [ ! -e "$play/Morrowind.ini.old" ] || fail "a backup of $(stat -c %s "$play/Morrowind.ini.old") bytes was left"
+        ;;
     russian-locale)  # ANSI code page 1251: the accents must still come out right
         expect_code_page ru_RU.UTF-8 1251
         LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 play_run Return Return Return Return Return Return Return
