@@ -3,6 +3,8 @@
 #   exe_checks.sh format EXE            PE32 for i386, console subsystem, only system DLLs, small
 #   exe_checks.sh reproducible EXE SOURCE-DIR WORK-DIR CMAKE-ARGS...
 #                                       a second build tree gives the same bytes
+#   exe_checks.sh release EXE BUILD-DIR ZIP-NAME WORK-DIR
+#                                       the players' zip holds the program and its README
 set -uo pipefail
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -34,7 +36,24 @@ reproducible() {
     cmp "$exe" "$work/tolvane.exe" || fail "two builds of the same source differ"
 }
 
+release() {
+    local exe=$1 build=$2 zip=$3 work=$4
+    rm -rf "$work" && mkdir -p "$work/unpacked"
+    cpack --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 ||
+        { fail "cpack failed: $(tail -n 5 "$work/cpack.log")"; return; }
+    [ -f "$work/$zip" ] || { fail "no $zip made"; return; }
+    local contents
+    contents=$(cmake -E tar tf "$work/$zip" | sort | tr '\n' ' ')
+    [ "$contents" = "README.txt tolvane.exe " ] || fail "$zip holds: $contents"
+    (cd "$work/unpacked" && cmake -E tar xf "../$zip")
+    cmp -s "$exe" "$work/unpacked/tolvane.exe" || fail "the zipped tolvane.exe is not the built one"
+    grep -q 'Morrowind.ini.old en' "$work/unpacked/README.txt" || fail "README.txt lacks the French undo step"
+    grep -q 'rename Morrowind.ini.old to Morrowind.ini' "$work/unpacked/README.txt" ||
+        fail "README.txt lacks the English undo step"
+}
+
 case "${1:-}" in
+release) shift; release "$@" ;;
 format) format "$2" ;;
 reproducible) shift; reproducible "$@" ;;
 *) echo "usage: see the top of $0"; exit 2 ;;
