@@ -41,8 +41,8 @@ run_once() {  # SIZE WHICH -> prints "microseconds kib"
 }
 
 printf '%-8s %-9s %12s %14s\n' size command median_ms peak_rss_kib
-for spec in 16K:41 1M:21 256M:7; do
-    size=${spec%:*} runs=${spec#*:}
+for plan in 16K:41 1M:21 256M:7; do
+    size=${plan%:*} runs=${plan#*:}
     { yes "Some Key=Some Value" || true; } | head -c "$(numfmt --from=iec "$size")" > Morrowind.ini
     bytes=$(stat -c %s Morrowind.ini)
     : > t.tolvane; : > t.baseline

@@ -136,12 +136,18 @@ TEST_F(PatchDialogueTest, IniThatIsADirectoryIsNotPatched) {
     EXPECT_FALSE(exists("Morrowind.ini.old"));
 }
 
-TEST_F(PatchDialogueTest, BackupLinkedToTheIniDoesNotEmptyIt) {
+// A backup name that leads back to the ini itself, or to where nothing is kept.
+class BackupLinkTest : public PatchDialogueTest,
+                       public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(BackupLinkTest, IsNoBackupAndLeavesIniUntouched) {
     writeFile("Morrowind.ini", kIni);
-    ASSERT_EQ(symlink("Morrowind.ini", "Morrowind.ini.old"), 0);
+    ASSERT_EQ(symlink(GetParam(), "Morrowind.ini.old"), 0);
     EXPECT_EQ(run({6}), kBackupFailed);
     EXPECT_EQ(readFile("Morrowind.ini"), kIni);
 }
+
+INSTANTIATE_TEST_SUITE_P(Links, BackupLinkTest, ::testing::Values("Morrowind.ini", "/dev/null"));
 
 TEST_F(PatchDialogueTest, BackupCutShortByAFullDiskLeavesNoHalfCopy) {
     writeFile("Morrowind.ini", kIni);

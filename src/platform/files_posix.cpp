@@ -93,18 +93,21 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 
 }  // namespace
 
+// O_NONBLOCK keeps a FIFO in either place from hanging the open; regular files ignore it.
 CopyResult copyFile(const char* from, const char* to) {
-    Fd in(::open(from, O_RDONLY | O_CLOEXEC));
+    Fd in(::open(from, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!in.valid()) return errno == ENOENT ? CopyResult::SourceMissing : CopyResult::Failed;
     struct stat source;
     if (::fstat(in.get(), &source) != 0 || !S_ISREG(source.st_mode)) return CopyResult::Failed;
 
     // Not O_TRUNC: if `to` turns out to be `from` under another name (a link), emptying
     // it would empty the very file being backed up.
-    Fd out(::open(to, O_WRONLY | O_CREAT | O_CLOEXEC, source.st_mode & 0777));
+    // Nor a device such as /dev/null: what is written there is no backup.
+    Fd out(::open(to, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, source.st_mode & 0777));
     if (!out.valid()) return CopyResult::Failed;
     struct stat target;
-    if (::fstat(out.get(), &target) != 0 || sameFile(source, target)) return CopyResult::Failed;
+    if (::fstat(out.get(), &target) != 0 || !S_ISREG(target.st_mode) || sameFile(source, target))
+        return CopyResult::Failed;
 
     // A new file is not truncated: on ext4, emptying a file makes its close wait for
     // the new contents to be written out.
