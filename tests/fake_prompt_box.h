@@ -16,7 +16,7 @@ class FakePromptBox : public PromptBox {
 public:
     explicit FakePromptBox(std::vector<int> answers) : answers_(std::move(answers)) {}
 
-    int showPrompt(const Prompt& shownPrompt) override {
+    PromptAnswer showPrompt(const Prompt& shownPrompt) override {
         shown.push_back(nameOf(shownPrompt));
         if (onShow) onShow(shown.back());
         if (!isQuestion(shownPrompt.style)) return kIdOk;

@@ -6,7 +6,7 @@
 namespace tolvane {
 namespace {
 
-int show(PromptBox& box, PromptId id) { return box.showPrompt(prompt(id)); }
+PromptAnswer show(PromptBox& box, PromptId id) { return box.showPrompt(prompt(id)); }
 
 void reportClose(PromptBox& box, CloseResult result) {
     switch (result) {

@@ -22,15 +22,16 @@ constexpr bool isQuestion(PromptStyle style) {
     return (static_cast<unsigned>(style) & kButtonMask) == kButtonsYesNo;
 }
 
-// Button identifiers, as MessageBox returns them; 0 means the box could not be shown.
-constexpr int kBoxNotShown = 0;
-constexpr int kIdOk = 1;
-constexpr int kIdYes = 6;
-constexpr int kIdNo = 7;
+// The button pressed, as MessageBox returns it; 0 means the box could not be shown.
+using PromptAnswer = int;
+constexpr PromptAnswer kBoxNotShown = 0;
+constexpr PromptAnswer kIdOk = 1;
+constexpr PromptAnswer kIdYes = 6;
+constexpr PromptAnswer kIdNo = 7;
 
 // Only Yes is Yes: No, Cancel, Escape and a box that never appeared all leave the
 // player's file alone.
-constexpr bool isYes(int answer) { return answer == kIdYes; }
+constexpr bool isYes(PromptAnswer answer) { return answer == kIdYes; }
 
 // One box as the player sees it. Caption and text are Windows-1252 bytes; '\n' breaks a
 // line. No text is longer than kLongestPromptText bytes, so a platform can convert it
@@ -48,7 +49,7 @@ public:
     virtual ~PromptBox() = default;
     // Shows one modal box and waits for the player; returns the button pressed, or
     // kBoxNotShown if the box could not be shown or answered.
-    virtual int showPrompt(const Prompt& prompt) = 0;
+    virtual PromptAnswer showPrompt(const Prompt& prompt) = 0;
 };
 
 // The platform's own message box (windows.h makes MessageBox a macro, hence the name).

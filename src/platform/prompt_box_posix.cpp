@@ -8,7 +8,7 @@
 namespace tolvane {
 namespace {
 
-constexpr int kAskAgain = -1;
+constexpr PromptAnswer kAskAgain = -1;
 constexpr std::size_t kLongestAnswer = 16;
 
 // One line of input with surrounding blanks (and the CR of a CR LF) trimmed, in lower case.
@@ -54,7 +54,7 @@ bool isOneOf(std::string_view word, std::initializer_list<std::string_view> word
 }
 
 // An empty line presses the default button, which is the first: OK, or Yes.
-int buttonFor(const Prompt& prompt, const InputLine& line) {
+PromptAnswer buttonFor(const Prompt& prompt, const InputLine& line) {
     if (!isQuestion(prompt.style)) return kIdOk;
     if (line.tooLong) return kAskAgain;
     if (line.length == 0 || isOneOf(line.view(), {"o", "oui", "y", "yes"})) return kIdYes;
@@ -109,14 +109,14 @@ void TerminalPromptBox::draw(const Prompt& prompt) {
     writeAscii("\n");
 }
 
-int TerminalPromptBox::showPrompt(const Prompt& prompt) {
+PromptAnswer TerminalPromptBox::showPrompt(const Prompt& prompt) {
     draw(prompt);
     for (;;) {
         writeAscii(isQuestion(prompt.style) ? "(Oui/Non) > " : "(OK) > ");
         if (std::fflush(out_) != 0) return kBoxNotShown;
         const InputLine line = readLine(in_);
         if (line.ended) return kBoxNotShown;
-        const int button = buttonFor(prompt, line);
+        const PromptAnswer button = buttonFor(prompt, line);
         if (button != kAskAgain) return button;
     }
 }

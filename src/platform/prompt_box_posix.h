@@ -11,7 +11,7 @@ namespace tolvane {
 class TerminalPromptBox final : public PromptBox {
 public:
     TerminalPromptBox(std::FILE* in, std::FILE* out) : in_(in), out_(out) {}
-    int showPrompt(const Prompt& prompt) override;
+    PromptAnswer showPrompt(const Prompt& prompt) override;
 
 private:
     void draw(const Prompt& prompt);

@@ -18,7 +18,7 @@ static_assert(kIdOk == IDOK && kIdYes == IDYES && kIdNo == IDNO);
 // them the same everywhere.
 class Win32PromptBox final : public PromptBox {
 public:
-    int showPrompt(const Prompt& prompt) override {
+    PromptAnswer showPrompt(const Prompt& prompt) override {
         if (!widenCp1252(prompt.caption, caption_, kCapacity) ||
             !widenCp1252(prompt.text, text_, kCapacity))
             return kBoxNotShown;
