@@ -17,7 +17,8 @@ void reportClose(PromptBox& box, CloseResult result) {
 }
 
 // Everything between the player's Yes and the about box. Morrowind.ini is opened only
-// once its backup exists, and the player hears of success only once it is on disk.
+// once its backup exists, and the player hears of success only once every write and
+// the close have succeeded.
 void patchIni(PromptBox& box) {
     IniPatch patch;
     show(box, PromptId::BackupNoticePrompt);
