@@ -62,7 +62,9 @@ bool sameState(const FileState& a, const FileState& b) {
            CompareFileTime(&a.data.ftLastWriteTime, &b.data.ftLastWriteTime) == 0;
 }
 
+// AppendFile keeps its handle as an integer, so that its header needs no windows.h.
 HANDLE toHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+std::intptr_t fromHandle(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
 
 }  // namespace
 
@@ -92,7 +94,7 @@ bool AppendFile::open(const char* path) {
         return false;
     path_ = path;
     lengthAtOpen_ = size.QuadPart;
-    handle_ = reinterpret_cast<std::intptr_t>(file.release());
+    handle_ = fromHandle(file.release());
     return true;
 }
 
@@ -115,14 +117,14 @@ bool AppendFile::append(std::string_view bytes) {
 
 bool AppendFile::close() {
     Handle file(toHandle(handle_));
-    handle_ = reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);
+    handle_ = fromHandle(INVALID_HANDLE_VALUE);
     return file.close();
 }
 
 bool AppendFile::restoreLength() {
     if (path_ == nullptr) return false;
     Handle file(isOpen() ? toHandle(handle_) : openExistingForWriting(path_));
-    handle_ = reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);
+    handle_ = fromHandle(INVALID_HANDLE_VALUE);
     return file.valid() && cutTo(file.get(), lengthAtOpen_) && file.close();
 }
 
