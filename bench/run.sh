@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Times the scripted accept path of tolvane against the same change made with cp and
-# printf, on Morrowind.ini files of 16 KiB, 1 MiB and 256 MiB in a scratch folder.
-# Prints the median wall time and the peak resident set size of each.
+# printf, on Morrowind.ini files of 16 KiB, 1 MiB and 256 MiB in a scratch folder: once
+# as plain commands ("baseline"), and once made durable as tolvane makes it, the backup
+# flushed and renamed into place and the ini flushed ("durable"). Runs alternate.
+# Prints the median wall time and the peak resident set size of each, and tolvane's
+# ratio to each baseline.
 #   bench/run.sh [path/to/tolvane]     (default: build/native/tolvane, built if missing)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,7 +23,10 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/tolvane-bench-XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
 printf '\n\n\n\n\n\n\n' > answers
-baseline='cp Morrowind.ini Morrowind.ini.old && printf "\r\n\r\nMin FPS=15\r\nMaX FPS=85\r\nInterior Cell Buffer=0\r\nExterior Cell Buffer=0\r\nShow FPS=1\r\n" >> Morrowind.ini'
+lines='"\r\n\r\nMin FPS=15\r\nMaX FPS=85\r\nInterior Cell Buffer=0\r\nExterior Cell Buffer=0\r\nShow FPS=1\r\n"'
+baseline="cp Morrowind.ini Morrowind.ini.old && printf $lines >> Morrowind.ini"
+durable="cp Morrowind.ini t && sync t && mv t Morrowind.ini.old && sync . && printf $lines >> Morrowind.ini && sync Morrowind.ini"
+commands=(tolvane baseline durable)
 
 now_us() { echo $(( $(date +%s%N) / 1000 )); }
 median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
@@ -31,11 +37,11 @@ run_once() {  # SIZE WHICH -> prints "microseconds kib"
     rm -f Morrowind.ini.old
     local start end
     start=$(now_us)
-    if [ "$2" = tolvane ]; then
-        /usr/bin/time -f %M -o rss "$program" < answers > /dev/null
-    else
-        /usr/bin/time -f %M -o rss bash -c "$baseline"
-    fi
+    case $2 in
+    tolvane) /usr/bin/time -f %M -o rss "$program" < answers > /dev/null ;;
+    baseline) /usr/bin/time -f %M -o rss bash -c "$baseline" ;;
+    durable) /usr/bin/time -f %M -o rss bash -c "$durable" ;;
+    esac
     end=$(now_us)
     echo "$((end - start)) $(tail -n 1 rss)"
 }
@@ -45,15 +51,19 @@ for plan in 16K:41 1M:21 256M:7; do
     size=${plan%:*} runs=${plan#*:}
     { yes "Some Key=Some Value" || true; } | head -c "$(numfmt --from=iec "$size")" > Morrowind.ini
     bytes=$(stat -c %s Morrowind.ini)
-    : > t.tolvane; : > t.baseline
+    for which in "${commands[@]}"; do : > "t.$which"; done
     for ((i = 0; i < runs; i++)); do
-        for which in tolvane baseline; do run_once "$bytes" "$which" >> "t.$which"; done
+        for which in "${commands[@]}"; do run_once "$bytes" "$which" >> "t.$which"; done
     done
-    for which in tolvane baseline; do
+    for which in "${commands[@]}"; do
         ms=$(cut -d' ' -f1 "t.$which" | median | awk '{printf "%.2f", $1 / 1000}')
         rss=$(cut -d' ' -f2 "t.$which" | sort -n | tail -n 1)
         printf '%-8s %-9s %12s %14s\n' "$size" "$which" "$ms" "$rss"
     done
-    t=$(cut -d' ' -f1 t.tolvane | median); b=$(cut -d' ' -f1 t.baseline | median)
-    printf '%-8s ratio     %12s\n' "$size" "$(awk -v t="$t" -v b="$b" 'BEGIN {printf "%.2fx", t / b}')"
+    t=$(cut -d' ' -f1 t.tolvane | median)
+    for which in baseline durable; do
+        b=$(cut -d' ' -f1 "t.$which" | median)
+        printf '%-8s ratio to %-9s %3s\n' "$size" "$which" \
+            "$(awk -v t="$t" -v b="$b" 'BEGIN {printf "%.2fx", t / b}')"
+    done
 done

@@ -95,6 +95,7 @@ TEST_F(PatchDialogueTest, EachStepHappensBeforeTheBoxThatFollowsIt) {
             EXPECT_FALSE(exists("Morrowind.ini.old"));
         } else if (name == "BackupDone") {
             EXPECT_EQ(readFile("Morrowind.ini.old"), kIni);
+            EXPECT_FALSE(exists("Morrowind.ini.old.tmp"));
             EXPECT_EQ(readFile("Morrowind.ini"), kIni);
         } else if (name == "FpsCounter") {
             EXPECT_EQ(readFile("Morrowind.ini"), kIni + kBlockBytes);
@@ -136,20 +137,59 @@ TEST_F(PatchDialogueTest, IniThatIsADirectoryIsNotPatched) {
     EXPECT_FALSE(exists("Morrowind.ini.old"));
 }
 
-// A backup name that leads back to the ini itself, or to where nothing is kept.
-class BackupLinkTest : public PatchDialogueTest,
-                       public ::testing::WithParamInterface<const char*> {};
+// Whatever stands at the backup's name, or at its temporary name after a killed run, is
+// replaced by the new backup itself: nothing it leads to, nor any other name, is written.
+struct StandingNameCase {
+    const char* name;
+    const char* at;
+    bool hardLink;
+    const char* target;  // what the link leads to
+};
 
-TEST_P(BackupLinkTest, IsNoBackupAndLeavesIniUntouched) {
+void PrintTo(const StandingNameCase& c, std::ostream* os) { *os << c.name; }
+
+class StandingNameTest : public PatchDialogueTest,
+                         public ::testing::WithParamInterface<StandingNameCase> {};
+
+TEST_P(StandingNameTest, IsReplacedAndWhatItLeadsToIsUntouched) {
+    const StandingNameCase& c = GetParam();
     writeFile("Morrowind.ini", kIni);
-    ASSERT_EQ(symlink(GetParam(), "Morrowind.ini.old"), 0);
-    EXPECT_EQ(run({6}), kBackupFailed);
-    EXPECT_EQ(readFile("Morrowind.ini"), kIni);
+    ASSERT_EQ(mkdir("elsewhere", 0755), 0);
+    writeFile("elsewhere/precious", kStaleBackup);
+    ASSERT_EQ(c.hardLink ? link(c.target, c.at) : symlink(c.target, c.at), 0);
+    EXPECT_EQ(run({6, 6}), kPatched);
+    EXPECT_EQ(readFile("Morrowind.ini"), kIni + kBlockBytes + kFpsBytes);
+    EXPECT_EQ(readFile("elsewhere/precious"), kStaleBackup);
+    struct stat backup;
+    ASSERT_EQ(lstat("Morrowind.ini.old", &backup), 0);
+    EXPECT_TRUE(S_ISREG(backup.st_mode) && backup.st_nlink == 1);
+    EXPECT_EQ(readFile("Morrowind.ini.old"), kIni);
+    EXPECT_FALSE(exists("Morrowind.ini.old.tmp"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, BackupLinkTest, ::testing::Values("Morrowind.ini", "/dev/null"));
+INSTANTIATE_TEST_SUITE_P(
+    Links, StandingNameTest,
+    ::testing::Values(
+        StandingNameCase{"SymlinkToAFileElsewhere", "Morrowind.ini.old", false, "elsewhere/precious"},
+        StandingNameCase{"HardLinkToAFileElsewhere", "Morrowind.ini.old", true, "elsewhere/precious"},
+        StandingNameCase{"SymlinkToTheIni", "Morrowind.ini.old", false, "Morrowind.ini"},
+        StandingNameCase{"HardLinkToTheIni", "Morrowind.ini.old", true, "Morrowind.ini"},
+        StandingNameCase{"SymlinkToADevice", "Morrowind.ini.old", false, "/dev/null"},
+        StandingNameCase{"LeftoverTemporarySymlink", "Morrowind.ini.old.tmp", false,
+                         "elsewhere/precious"},
+        StandingNameCase{"LeftoverTemporaryHardLink", "Morrowind.ini.old.tmp", true,
+                         "elsewhere/precious"}),
+    [](const auto& test) { return std::string(test.param.name); });
 
-TEST_F(PatchDialogueTest, BackupCutShortByAFullDiskLeavesNoHalfCopy) {
+TEST_F(PatchDialogueTest, LeftoverTemporaryBackupIsReplacedNotPiledUp) {
+    writeFile("Morrowind.ini", kIni);
+    writeFile("Morrowind.ini.old.tmp", "half a backup from a killed run");
+    EXPECT_EQ(run({6, 7}), kPatched);
+    EXPECT_EQ(readFile("Morrowind.ini.old"), kIni);
+    EXPECT_FALSE(exists("Morrowind.ini.old.tmp"));
+}
+
+TEST_F(PatchDialogueTest, BackupCutShortByAFullDiskKeepsTheOlderBackup) {
     writeFile("Morrowind.ini", kIni);
     writeFile("Morrowind.ini.old", kStaleBackup);
     {
@@ -157,7 +197,8 @@ TEST_F(PatchDialogueTest, BackupCutShortByAFullDiskLeavesNoHalfCopy) {
         EXPECT_EQ(run({6}), kBackupFailed);
     }
     EXPECT_EQ(readFile("Morrowind.ini"), kIni);
-    EXPECT_FALSE(exists("Morrowind.ini.old"));
+    EXPECT_EQ(readFile("Morrowind.ini.old"), kStaleBackup);
+    EXPECT_FALSE(exists("Morrowind.ini.old.tmp"));
 }
 
 TEST_F(PatchDialogueTest, IniThatCannotBeOpenedForWritingIsLeftAsItWas) {

@@ -1,63 +1,217 @@
 #!/usr/bin/env bash
-# Runs the built program through a pipe, as a player's answers would reach it, on a
+# Runs the built program as a player's answers would reach it, through a pipe, on a
 # copy of the sample ini in a scratch folder.
+#   end_to_end.sh pipe PROGRAM SAMPLE     every path, as drawn on the screen
+#   end_to_end.sh faults PROGRAM SAMPLE   each file-related system call of an accepted
+#                                         run failed in turn with strace: every run ends sound
+#   end_to_end.sh order PROGRAM SAMPLE    the order of the changes on disk, read from the
+#                                         program's own system calls
 set -euo pipefail
-program=$(realpath "$1")
-sample=$(realpath "$2")
+mode=$1
+program=$(realpath "$2")
+sample=$(realpath "$3")
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
 
 block=$'\r\n\r\nMin FPS=15\r\nMaX FPS=85\r\nInterior Cell Buffer=0\r\nExterior Cell Buffer=0\r\n'
 fps=$'Show FPS=1\r\n'
+stale=$'an older backup\r\n'
+accept_all='\n\n\n\n\n\n\n'
 failures=0
+via=()  # a command the program is run through, such as strace
+# LeakSanitizer cannot work under ptrace; the sanitized build's other checks still run.
+strace_env() { export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0; }
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# run NAME INPUT BOXES [ARGS...]: runs once on a fresh copy of the sample.
+fresh_folder() {  # [OLDER-BACKUP]: the sample ini, and the older backup if given
+    rm -f Morrowind.ini Morrowind.ini.old Morrowind.ini.old.tmp
+    cp "$sample" Morrowind.ini
+    [ $# -eq 0 ] || printf '%s' "$1" > Morrowind.ini.old
+}
+
+# run NAME INPUT BOXES [ARGS...]: runs once on the files as they are; BOXES - takes
+# any number of boxes.
 run() {
     local name=$1 input=$2 boxes=$3
     shift 3
-    rm -f Morrowind.ini Morrowind.ini.old
-    cp "$sample" Morrowind.ini
     local status=0
-    printf "$input" | "$program" "$@" > screen.txt || status=$?
+    printf "$input" | "${via[@]}" "$program" "$@" > screen.txt 2> stderr.txt || status=$?
     [ "$status" -eq 0 ] || fail "$name: exit status $status"
     local shown
     shown=$(grep -c '^+-- ' screen.txt || true)
-    [ "$shown" -eq "$boxes" ] || fail "$name: $shown boxes shown, expected $boxes"
+    [ "$boxes" = - ] || [ "$shown" -eq "$boxes" ] || fail "$name: $shown boxes shown, expected $boxes"
     grep '^+-- ' screen.txt | tail -n 1 | grep -q '^+-- About Tolvane ' || fail "$name: last box is not About"
 }
 
-expect_ini() {  # NAME EXPECTED-BYTES
-    cmp -s Morrowind.ini <(cat "$sample"; printf '%s' "$2") || fail "$1: Morrowind.ini differs"
+same() { cmp -s "$1" <(printf '%s' "$2"); }
+with_sample() { cat "$sample"; printf '%s' "$1"; }
+expect_ini() {  # NAME EXPECTED-BYTES-AFTER-THE-SAMPLE
+    cmp -s Morrowind.ini <(with_sample "$2") || fail "$1: Morrowind.ini differs"
+}
+updated_shown() { grep -q $'mis \xc3\xa0 jour' screen.txt; }
+
+pipe_cases() {
+    fresh_folder
+    run decline '\nn\n\n\n' 4
+    cmp -s Morrowind.ini "$sample" || fail "decline: Morrowind.ini changed"
+    [ ! -e Morrowind.ini.old ] || fail "decline: a backup was made"
+
+    fresh_folder "$stale"
+    run accept-with-fps "$accept_all" 7
+    expect_ini accept-with-fps "$block$fps"
+    cmp -s Morrowind.ini.old "$sample" || fail "accept-with-fps: backup differs"
+    [ ! -e Morrowind.ini.old.tmp ] || fail "accept-with-fps: the temporary backup was left"
+
+    fresh_folder
+    run accept-without-fps '\no\n\n\nnon\n\n\n' 7
+    expect_ini accept-without-fps "$block"
+    cmp -s Morrowind.ini.old "$sample" || fail "accept-without-fps: backup differs"
+
+    # Input ends at once: the confirmation was never answered, so nothing is touched.
+    fresh_folder
+    run no-input '' 4
+    cmp -s Morrowind.ini "$sample" || fail "no-input: Morrowind.ini changed"
+    [ ! -e Morrowind.ini.old ] || fail "no-input: a backup was made"
+
+    # Arguments and environment change nothing.
+    fresh_folder
+    TOLVANE_CONTACT_EMAIL=x LANG=C run with-arguments "$accept_all" 7 --help -y /tmp
+    expect_ini with-arguments "$block$fps"
+    grep -q $'cr\xc3\xa9\xc3\xa9 par Quedrin' screen.txt || fail "accents are not drawn as UTF-8"
+
+    read_only_backup_as_a_player
 }
 
-run decline '\nn\n\n\n' 4
-cmp -s Morrowind.ini "$sample" || fail "decline: Morrowind.ini changed"
-[ ! -e Morrowind.ini.old ] || fail "decline: a backup was made"
+# A backup the player made read-only keeps its protection, although a rename in a
+# folder the player may write would replace it. Root is not stopped by permission
+# bits, so root runs it as an unprivileged account, in a folder that account owns.
+read_only_backup_as_a_player() {
+    fresh_folder "$stale"
+    chmod 0444 Morrowind.ini.old
+    local saved=("${via[@]}") program_was=$program
+    if [ "$(id -u)" -eq 0 ]; then
+        cp "$program" ./tolvane
+        program=$scratch/tolvane
+        chmod 755 "$scratch"
+        chown -R nobody:nogroup "$scratch"
+        via=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+    fi
+    run read-only-backup '\no\n\n\n\n' 5
+    via=("${saved[@]}") program=$program_was
+    grep -q "Morrowind.ini.old n'a pas pu" screen.txt || fail "read-only-backup: no backup-failed box"
+    cmp -s Morrowind.ini "$sample" || fail "read-only-backup: Morrowind.ini changed"
+    same Morrowind.ini.old "$stale" || fail "read-only-backup: the older backup changed"
+    [ ! -e Morrowind.ini.old.tmp ] || fail "read-only-backup: the temporary backup was left"
+}
 
-run accept-with-fps '\n\n\n\n\n\n\n' 7
-expect_ini accept-with-fps "$block$fps"
-cmp -s Morrowind.ini.old "$sample" || fail "accept-with-fps: backup differs"
+# Every system call that touches the ini, the backup, its temporary name or the folder.
+traced_paths() {
+    local name
+    for name in Morrowind.ini Morrowind.ini.old Morrowind.ini.old.tmp; do
+        printf -- '-P\n%s\n-P\n%s\n' "$name" "$scratch/$name"
+    done
+    printf -- '-P\n%s\n' "$scratch"
+}
 
-run accept-without-fps '\no\n\n\nnon\n\n\n' 7
-expect_ini accept-without-fps "$block"
-cmp -s Morrowind.ini.old "$sample" || fail "accept-without-fps: backup differs"
+# A run with one failed system call must end sound: the ini unchanged, or changed whole
+# with its backup beside it; the older backup never lost; no temporary file left unless
+# its removal was the call that failed; exit status 0; "mis à jour" only after a whole
+# change.
+expect_sound() {  # NAME TEMPORARY-MAY-STAY
+    local name=$1 ini_changed=no
+    if cmp -s Morrowind.ini "$sample"; then
+        :
+    elif cmp -s Morrowind.ini <(with_sample "$block$fps"); then
+        ini_changed=yes
+        cmp -s Morrowind.ini.old "$sample" || fail "$name: the ini changed without its backup beside it"
+    else
+        fail "$name: Morrowind.ini is neither as it was nor changed whole"
+    fi
+    cmp -s Morrowind.ini.old "$sample" || same Morrowind.ini.old "$stale" ||
+        fail "$name: the older backup was lost"
+    [ "$2" = yes ] || [ ! -e Morrowind.ini.old.tmp ] || fail "$name: the temporary backup was left"
+    if updated_shown; then
+        [ $ini_changed = yes ] || fail "$name: \"mis à jour\" shown, but the ini is not changed whole"
+    else
+        [ $ini_changed = no ] || fail "$name: the ini changed, but \"mis à jour\" was not shown"
+    fi
+}
 
-# Input ends at once: the confirmation was never answered, so nothing is touched.
-run no-input '' 4
-cmp -s Morrowind.ini "$sample" || fail "no-input: Morrowind.ini changed"
-[ ! -e Morrowind.ini.old ] || fail "no-input: a backup was made"
+fault_cases() {
+    command -v strace >/dev/null || { echo "strace is missing"; exit 1; }
+    strace_env
+    local paths
+    mapfile -t paths < <(traced_paths)
+    fresh_folder "$stale"
+    printf "$accept_all" | strace -qq -o calls.txt "${paths[@]}" "$program" > screen.txt 2> stderr.txt
+    cmp -s Morrowind.ini <(with_sample "$block$fps") || fail "the run without faults did not change the ini"
 
-# Arguments and environment change nothing.
-TOLVANE_CONTACT_EMAIL=x LANG=C run with-arguments '\n\n\n\n\n\n\n' 7 --help -y /tmp
-expect_ini with-arguments "$block$fps"
+    local call count n total=0
+    while read -r count call; do
+        for ((n = 1; n <= count; n++)); do
+            fresh_folder "$stale"
+            via=(strace -qq -o injected.txt "${paths[@]}" -e trace="$call" -e inject="$call:error=EIO:when=$n")
+            run "$call #$n" "$accept_all" -
+            grep -q INJECTED injected.txt || fail "$call #$n: nothing was failed"
+            expect_sound "$call #$n" no
+            total=$((total + 1))
+        done
+    done < <(sed -n 's/^\([a-z_0-9]*\)(.*/\1/p' calls.txt | sort | uniq -c)
+    [ "$total" -ge 12 ] || fail "only $total calls were failed: $(tr '\n' ' ' < calls.txt)"
 
-grep -q $'cr\xc3\xa9\xc3\xa9 par Quedrin' screen.txt || fail "accents are not drawn as UTF-8"
+    # The removal of a failed temporary backup fails too: only then may it stay, and the
+    # next run replaces it.
+    fresh_folder "$stale"
+    via=(strace -qq -o injected.txt "${paths[@]}" -e trace=fsync,unlink
+         -e inject=fsync:error=EIO:when=1 -e inject=unlink:error=EIO:when=2)
+    run "temporary left" "$accept_all" 5
+    expect_sound "temporary left" yes
+    [ -e Morrowind.ini.old.tmp ] || fail "temporary left: the removal was failed, yet nothing is left"
+    via=()
+    run "after a temporary was left" "$accept_all" 7
+    expect_sound "after a temporary was left" no
+    echo "failed $total system calls in turn"
+}
+
+order_case() {
+    strace_env
+    fresh_folder "$stale"
+    printf "$accept_all" | strace -qq -y -s 4096 -o calls.txt -e trace=openat,fsync,rename,write \
+        "$program" > screen.txt 2> stderr.txt
+    local folder ini
+    folder=$(realpath .)
+    ini="$folder/Morrowind\.ini"
+    local steps=(
+        "^fsync\([0-9]+<$ini\.old\.tmp>\)"
+        '^rename\("Morrowind\.ini\.old\.tmp", "Morrowind\.ini\.old"\)'
+        "^fsync\([0-9]+<$folder>\)"
+        '^openat\(AT_FDCWD[^,]*, "Morrowind\.ini", O_WRONLY\|O_APPEND'
+        "^write\([0-9]+<$ini>, \"Show FPS=1"
+        "^fsync\([0-9]+<$ini>\)"
+        '^write\(1<[^>]*>, .*mis \\303\\240 jour'
+    )
+    local step at previous=0
+    for step in "${steps[@]}"; do
+        at=$(tail -n "+$((previous + 1))" calls.txt | grep -n -m 1 -E -e "$step" | cut -d: -f1 || true)
+        if [ -z "$at" ]; then
+            fail "not seen after line $previous: $step"
+            return
+        fi
+        previous=$((previous + at))
+    done
+}
+
+case "$mode" in
+pipe) pipe_cases ;;
+faults) fault_cases ;;
+order) order_case ;;
+*) echo "usage: see the top of $0"; exit 2 ;;
+esac
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"
     exit 1
 fi
-echo "all end-to-end checks passed"
+echo "all $mode checks passed"

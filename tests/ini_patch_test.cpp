@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <string>
 
 #include "inipatch/ini_patch.h"
@@ -64,6 +66,15 @@ TEST_P(BackupSizeTest, BackupIsByteForByteAndReplacesALongerOne) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, BackupSizeTest,
                          ::testing::Values(0, 1, 131071, 131072, 131073, 3 * 131072 + 17));
+
+TEST_F(IniPatchTest, BackupOfAReadOnlyIniCanBeReplacedByTheNextRun) {
+    writeFile("Morrowind.ini", "x");
+    ASSERT_EQ(chmod("Morrowind.ini", 0444), 0);
+    ASSERT_EQ(IniPatch().backUpIni(), BackupResult::Copied);
+    struct stat backup;
+    ASSERT_EQ(stat("Morrowind.ini.old", &backup), 0);
+    EXPECT_EQ(backup.st_mode & 0777, 0644u);
+}
 
 TEST_F(IniPatchTest, MissingIniIsReportedAndNoBackupIsMade) {
     EXPECT_EQ(IniPatch().backUpIni(), BackupResult::IniMissing);

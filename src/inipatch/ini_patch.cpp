@@ -11,7 +11,7 @@ static_assert(SettingsBlock.size() <= kLongestText && FpsCounterLine.size() <= k
 }  // namespace
 
 BackupResult IniPatch::backUpIni() {
-    switch (copyFile(kIniName, kBackupName)) {
+    switch (copyFile(kIniName, kBackupName, kBackupTempName)) {
         case CopyResult::Copied: return BackupResult::Copied;
         case CopyResult::SourceMissing: return BackupResult::IniMissing;
         case CopyResult::Failed: break;

@@ -8,6 +8,9 @@ namespace tolvane {
 
 constexpr const char* kIniName = "Morrowind.ini";
 constexpr const char* kBackupName = "Morrowind.ini.old";
+// Where the backup is made before it replaces the older one; a player who finds it
+// after a crash knows it by its name.
+constexpr const char* kBackupTempName = "Morrowind.ini.old.tmp";
 
 // The settings the patch adds, with '\n' line ends; on disk each one becomes CR LF.
 constexpr std::string_view SettingsBlock =
@@ -23,14 +26,15 @@ enum class CloseResult { Saved, RolledBack, RestoreNeeded };
 // Call order: backUpIni, appendSettings, at most one appendFpsCounterLine, closeIni.
 class IniPatch {
 public:
-    // Copies Morrowind.ini to Morrowind.ini.old, replacing an earlier backup.
+    // Copies Morrowind.ini to Morrowind.ini.old, replacing an earlier backup whole, and
+    // only once the copy is on disk; on failure the earlier backup stays as it was.
     BackupResult backUpIni();
     // Opens Morrowind.ini (never creating it) and appends SettingsBlock.
     AppendResult appendSettings();
     // Appends FpsCounterLine after the block; skipped once a write has failed.
     void appendFpsCounterLine();
-    // Closes the file. If anything could not be stored, cuts it back to its length
-    // before the patch, so it equals the backup again.
+    // Flushes the file to disk and closes it. If anything could not be stored, cuts it
+    // back to its length before the patch, so it equals the backup again.
     CloseResult closeIni();
 
 private:

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "platform/files.h"
 
@@ -87,34 +88,41 @@ bool copyContents(int in, int out, off_t size) {
     return copyThroughBuffer(in, out);
 }
 
-bool sameFile(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+// A regular file the user may not write keeps its protection, although a rename would
+// replace it: the player may have made an older backup read-only to keep it.
+bool mayReplace(const char* path) {
+    struct stat info;
+    if (::lstat(path, &info) != 0 || !S_ISREG(info.st_mode)) return true;
+    return ::faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) == 0;
+}
+
+// Makes a rename in the current folder survive a power cut.
+bool syncFolder() {
+    Fd folder(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return folder.valid() && ::fsync(folder.get()) == 0 && folder.close();
 }
 
 }  // namespace
 
-// O_NONBLOCK keeps a FIFO in either place from hanging the open; regular files ignore it.
-CopyResult copyFile(const char* from, const char* to) {
+// O_NONBLOCK keeps a FIFO in place of `from` from hanging the open; regular files ignore it.
+CopyResult copyFile(const char* from, const char* to, const char* temp) {
     Fd in(::open(from, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!in.valid()) return errno == ENOENT ? CopyResult::SourceMissing : CopyResult::Failed;
     struct stat source;
-    if (::fstat(in.get(), &source) != 0 || !S_ISREG(source.st_mode)) return CopyResult::Failed;
-
-    // Not O_TRUNC: if `to` turns out to be `from` under another name (a link), emptying
-    // it would empty the very file being backed up.
-    // Nor a device such as /dev/null: what is written there is no backup.
-    Fd out(::open(to, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, source.st_mode & 0777));
-    if (!out.valid()) return CopyResult::Failed;
-    struct stat target;
-    if (::fstat(out.get(), &target) != 0 || !S_ISREG(target.st_mode) || sameFile(source, target))
+    if (::fstat(in.get(), &source) != 0 || !S_ISREG(source.st_mode) || !mayReplace(to))
         return CopyResult::Failed;
 
-    // A new file is not truncated: on ext4, emptying a file makes its close wait for
-    // the new contents to be written out.
-    const bool emptied = target.st_size == 0 || ::ftruncate(out.get(), 0) == 0;
-    if (emptied && copyContents(in.get(), out.get(), source.st_size) && out.close())
-        return CopyResult::Copied;
-    ::unlink(to);  // a half-made backup would be worse than none
+    // O_EXCL: a leftover that is still there, or a link put back in its place, is
+    // never written through. The copy stays writable by its owner even when the ini
+    // is read-only, so that the next run can replace it.
+    if (::unlink(temp) != 0 && errno != ENOENT) return CopyResult::Failed;
+    Fd out(::open(temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                  (source.st_mode & 0777) | S_IWUSR));
+    if (!out.valid()) return CopyResult::Failed;
+    if (copyContents(in.get(), out.get(), source.st_size) && ::fsync(out.get()) == 0 &&
+        out.close() && ::rename(temp, to) == 0)
+        return syncFolder() ? CopyResult::Copied : CopyResult::Failed;
+    ::unlink(temp);
     return CopyResult::Failed;
 }
 
@@ -141,15 +149,16 @@ bool AppendFile::append(std::string_view bytes) {
 bool AppendFile::close() {
     Fd fd(static_cast<int>(handle_));
     handle_ = -1;
-    return fd.close();
+    const bool flushed = fd.valid() && ::fsync(fd.get()) == 0;
+    return fd.close() && flushed;
 }
 
 bool AppendFile::restoreLength() {
     if (path_ == nullptr) return false;
-    if (!isOpen()) return ::truncate(path_, lengthAtOpen_) == 0;
-    Fd fd(static_cast<int>(handle_));
+    Fd fd(isOpen() ? static_cast<int>(handle_) : ::open(path_, O_WRONLY | O_CLOEXEC));
     handle_ = -1;
-    return ::ftruncate(fd.get(), lengthAtOpen_) == 0 && fd.close();
+    return fd.valid() && ::ftruncate(fd.get(), lengthAtOpen_) == 0 && ::fsync(fd.get()) == 0 &&
+           fd.close();
 }
 
 }  // namespace tolvane

@@ -43,23 +43,25 @@ bool cutTo(HANDLE file, std::int64_t length) {
     return SetFilePointerEx(file, position, nullptr, FILE_BEGIN) && SetEndOfFile(file);
 }
 
-// Enough of a file's metadata to tell whether anything wrote to it.
-struct FileState {
-    bool exists;
-    WIN32_FILE_ATTRIBUTE_DATA data;
-};
-
-FileState stateOf(const char* path) {
-    FileState state{};
-    state.exists = GetFileAttributesExA(path, GetFileExInfoStandard, &state.data) != 0;
-    return state;
+bool isReadOnly(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
-bool sameState(const FileState& a, const FileState& b) {
-    if (!a.exists || !b.exists) return a.exists == b.exists;
-    return a.data.nFileSizeHigh == b.data.nFileSizeHigh &&
-           a.data.nFileSizeLow == b.data.nFileSizeLow &&
-           CompareFileTime(&a.data.ftLastWriteTime, &b.data.ftLastWriteTime) == 0;
+// CopyFileA carries the read-only attribute over. Players set it on Morrowind.ini to
+// keep the launcher from resetting it; a read-only backup would then make every later
+// run fail once they clear it again.
+bool makeWritable(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    if (!(attributes & FILE_ATTRIBUTE_READONLY)) return true;
+    const DWORD writable = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+    return SetFileAttributesA(path, writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL);
+}
+
+bool flushToDisk(const char* path) {
+    Handle file(openExistingForWriting(path));
+    return file.valid() && FlushFileBuffers(file.get()) && file.close();
 }
 
 // AppendFile keeps its handle as an integer, so that its header needs no windows.h.
@@ -68,15 +70,20 @@ std::intptr_t fromHandle(HANDLE handle) { return reinterpret_cast<std::intptr_t>
 
 }  // namespace
 
-CopyResult copyFile(const char* from, const char* to) {
-    const FileState before = stateOf(to);
-    if (CopyFileA(from, to, FALSE)) return CopyResult::Copied;
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND) return CopyResult::SourceMissing;
-    // CopyFileA can stop part way through and leave the target half-written (Wine does,
-    // with error 31, when the disk fills); a half-made backup would be worse than none.
-    // A target it never touched, such as an older backup it could not replace, stays.
-    if (!sameState(before, stateOf(to))) DeleteFileA(to);
+CopyResult copyFile(const char* from, const char* to, const char* temp) {
+    // DeleteFileA removes a link itself, not what it leads to; the copy then refuses to
+    // write through whatever might still stand at `temp`.
+    DeleteFileA(temp);
+    if (!CopyFileA(from, temp, TRUE)) {
+        const DWORD error = GetLastError();
+        DeleteFileA(temp);  // CopyFileA cut short by a full disk leaves a part of the file
+        return error == ERROR_FILE_NOT_FOUND ? CopyResult::SourceMissing : CopyResult::Failed;
+    }
+    // Windows refuses to replace a read-only backup, but Wine's move would: both keep it.
+    if (makeWritable(temp) && flushToDisk(temp) && !isReadOnly(to) &&
+        MoveFileExA(temp, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return CopyResult::Copied;
+    DeleteFileA(temp);
     return CopyResult::Failed;
 }
 
@@ -118,14 +125,16 @@ bool AppendFile::append(std::string_view bytes) {
 bool AppendFile::close() {
     Handle file(toHandle(handle_));
     handle_ = fromHandle(INVALID_HANDLE_VALUE);
-    return file.close();
+    const bool flushed = file.valid() && FlushFileBuffers(file.get());
+    return file.close() && flushed;
 }
 
 bool AppendFile::restoreLength() {
     if (path_ == nullptr) return false;
     Handle file(isOpen() ? toHandle(handle_) : openExistingForWriting(path_));
     handle_ = fromHandle(INVALID_HANDLE_VALUE);
-    return file.valid() && cutTo(file.get(), lengthAtOpen_) && file.close();
+    return file.valid() && cutTo(file.get(), lengthAtOpen_) && FlushFileBuffers(file.get()) &&
+           file.close();
 }
 
 }  // namespace tolvane
