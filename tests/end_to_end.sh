@@ -7,6 +7,7 @@
 #   end_to_end.sh order PROGRAM SAMPLE    the order of the changes on disk, read from the
 #                                         program's own system calls
 set -euo pipefail
+export LC_ALL=C.UTF-8  # a row's length is counted in characters
 mode=$1
 program=$(realpath "$2")
 sample=$(realpath "$3")
@@ -40,9 +41,24 @@ run() {
     printf "$input" | "${via[@]}" "$program" "$@" > screen.txt 2> stderr.txt || status=$?
     [ "$status" -eq 0 ] || fail "$name: exit status $status"
     local shown
-    shown=$(grep -c '^+-- ' screen.txt || true)
+    shown=$(grep -c '^┌' screen.txt || true)
     [ "$boxes" = - ] || [ "$shown" -eq "$boxes" ] || fail "$name: $shown boxes shown, expected $boxes"
-    grep '^+-- ' screen.txt | tail -n 1 | grep -q '^+-- About Tolvane ' || fail "$name: last box is not About"
+    grep '^┌' screen.txt | tail -n 1 | grep -q '^┌─ About Tolvane ' || fail "$name: last box is not About"
+}
+
+# Through a pipe a box is at most 80 columns wide, and closed: each of its rows as
+# wide as its top edge.
+expect_closed_boxes() {
+    local line width=0 n=0
+    while IFS= read -r line; do
+        n=$((n + 1))
+        case "$line" in
+        ┌*) width=${#line} ;;
+        [│└]*) [ "${#line}" -eq "$width" ] || fail "line $n is ${#line} columns in a box of $width: $line" ;;
+        *) continue ;;
+        esac
+        [ "${#line}" -le 80 ] || fail "line $n is ${#line} columns, wider than 80: $line"
+    done < screen.txt
 }
 
 same() { cmp -s "$1" <(printf '%s' "$2"); }
@@ -80,6 +96,7 @@ pipe_cases() {
     TOLVANE_CONTACT_EMAIL=x LANG=C run with-arguments "$accept_all" 7 --help -y /tmp
     expect_ini with-arguments "$block$fps"
     grep -q $'cr\xc3\xa9\xc3\xa9 par Quedrin' screen.txt || fail "accents are not drawn as UTF-8"
+    expect_closed_boxes
 
     read_only_backup_as_a_player
 }
