@@ -3,6 +3,7 @@
 #   exe_checks.sh format EXE            PE32 for i386, console subsystem, only system DLLs, small
 #   exe_checks.sh reproducible EXE SOURCE-DIR WORK-DIR CMAKE-ARGS...
 #                                       a second build tree gives the same bytes
+#   exe_checks.sh resources EXE VERSION  its manifest, version details and icon
 #   exe_checks.sh release EXE BUILD-DIR ZIP-NAME WORK-DIR
 #                                       the players' zip holds the program and its README
 set -uo pipefail
@@ -36,6 +37,96 @@ reproducible() {
     cmp "$exe" "$work/tolvane.exe" || fail "two builds of the same source differ"
 }
 
+# Reads the resources with Debian's pefile, apart from anything the build made.
+resources() {
+    /usr/bin/python3 - "$@" <<'EOF' || fail "the resources are not as a player's Windows needs them"
+import re, sys, xml.etree.ElementTree as ET
+import pefile
+
+exe, version = sys.argv[1], sys.argv[2]
+pe = pefile.PE(exe)
+problems = []
+def check(ok, what):
+    if not ok:
+        problems.append(what)
+
+resources = {}
+for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+    for name in kind.directory.entries:
+        for lang in name.directory.entries:
+            data = lang.data.struct
+            resources[(kind.id, name.id)] = pe.get_data(data.OffsetToData, data.Size)
+
+# The manifest: resource 24/1, well-formed, with no execution level.
+manifest = resources.get((24, 1))
+check(manifest is not None, "no manifest as resource 24/1")
+root = ET.fromstring(manifest or b"<none/>")
+v1 = "{urn:schemas-microsoft-com:asm.v1}"
+compat = "{urn:schemas-microsoft-com:compatibility.v1}"
+controls = [e.attrib for e in root.iter(v1 + "assemblyIdentity")
+            if e.get("name") == "Microsoft.Windows.Common-Controls"]
+check(controls == [{"type": "win32", "name": "Microsoft.Windows.Common-Controls",
+                    "version": "6.0.0.0", "processorArchitecture": "*",
+                    "publicKeyToken": "6595b64144ccf1df", "language": "*"}],
+      "no dependency on common controls 6: %s" % controls)
+dpi_aware = root.find(".//{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware")
+check(dpi_aware is not None and dpi_aware.text == "true/pm", "dpiAware is not true/pm")
+awareness = root.find(".//{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness")
+check(awareness is not None and awareness.text == "PerMonitorV2, PerMonitor",
+      "dpiAwareness is not PerMonitorV2, PerMonitor")
+check({e.get("Id") for e in root.iter(compat + "supportedOS")} == {
+    "{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+    "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}, "supportedOS is not Vista to 11")
+check(not any(e.tag.endswith(("}trustInfo", "}requestedExecutionLevel")) for e in root.iter()),
+      "the manifest declares an execution level")
+
+# Version details: French, code page 1252, from the project's version.
+strings = {}
+for info in getattr(pe, "FileInfo", []):
+    for entry in info:
+        for table in getattr(entry, "StringTable", []):
+            check(table.LangID.lower() == b"040c04e4", "string table %s is not 040C04E4" % table.LangID)
+            strings.update({k.decode(): v.decode("utf-8") for k, v in table.entries.items()})
+fixed = pe.VS_FIXEDFILEINFO[0]
+parts = [int(p) for p in version.split(".")] + [0]
+check((fixed.FileVersionMS, fixed.FileVersionLS) == (parts[0] << 16 | parts[1], parts[2] << 16 | parts[3]),
+      "the fixed file version is not %s" % version)
+for key, want in {"FileVersion": version, "ProductVersion": version, "ProductName": "Tolvane",
+                  "OriginalFilename": "tolvane.exe"}.items():
+    check(strings.get(key) == want, "%s is %r, not %r" % (key, strings.get(key), want))
+for key in ("FileDescription", "InternalName", "LegalCopyright"):
+    check(strings.get(key), "no " + key)
+check("Quedrin" in strings.get("LegalCopyright", ""), "LegalCopyright does not name the author")
+
+# Windows asks for administrator rights when one of these holds an installer word.
+identity = root.find(v1 + "assemblyIdentity")
+description = root.find(v1 + "description")
+names = [strings.get(k, "") for k in ("CompanyName", "ProductName", "FileDescription",
+                                      "OriginalFilename", "InternalName")]
+names.append(identity.get("name", "") if identity is not None else "")
+names.append(description.text or "" if description is not None else "")
+for name in names:
+    check(not re.search("install|setup|update|patch|upgrade", name, re.I), "installer word in %r" % name)
+
+# The icon group holds 16, 32 and 48 pixel images, each of them present.
+group = resources.get((14, 1), b"")
+count = int.from_bytes(group[4:6], "little") if len(group) >= 6 else 0
+sizes, ids = set(), []
+for i in range(count):
+    entry = group[6 + 14 * i: 20 + 14 * i]
+    sizes.add(entry[0] or 256)
+    ids.append(int.from_bytes(entry[12:14], "little"))
+check({16, 32, 48} <= sizes, "the icon sizes are %s" % sorted(sizes))
+check(all((3, i) in resources for i in ids), "an icon of the group is missing")
+
+for problem in problems:
+    print("FAIL: " + problem)
+print("version strings: %s" % strings)
+sys.exit(1 if problems else 0)
+EOF
+}
+
 release() {
     local exe=$1 build=$2 zip=$3 work=$4
     rm -rf "$work" && mkdir -p "$work/unpacked"
@@ -58,6 +149,7 @@ case "${1:-}" in
 release) shift; release "$@" ;;
 format) format "$2" ;;
 reproducible) shift; reproducible "$@" ;;
+resources) shift; resources "$@" ;;
 *) echo "usage: see the top of $0"; exit 2 ;;
 esac
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
