@@ -107,7 +107,8 @@ pipe_cases() {
 read_only_backup_as_a_player() {
     fresh_folder "$stale"
     chmod 0444 Morrowind.ini.old
-    local saved=("${via[@]}") program_was=$program
+    # Locals: run sees them, and the other cases keep the program and no wrapper.
+    local via=() program=$program
     if [ "$(id -u)" -eq 0 ]; then
         cp "$program" ./tolvane
         program=$scratch/tolvane
@@ -116,7 +117,6 @@ read_only_backup_as_a_player() {
         via=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
     fi
     run read-only-backup '\no\n\n\n\n' 5
-    via=("${saved[@]}") program=$program_was
     grep -q "Morrowind.ini.old n'a pas pu" screen.txt || fail "read-only-backup: no backup-failed box"
     cmp -s Morrowind.ini "$sample" || fail "read-only-backup: Morrowind.ini changed"
     same Morrowind.ini.old "$stale" || fail "read-only-backup: the older backup changed"
