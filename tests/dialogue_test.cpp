@@ -1,12 +1,17 @@
+#include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "dialogue/patch_dialogue.h"
 #include "fake_prompt_box.h"
+#include "inipatch/ini_patch.h"
 #include "scratch_dir.h"
 
 namespace tolvane::testing {
@@ -99,8 +104,10 @@ TEST_F(PatchDialogueTest, EachStepHappensBeforeTheBoxThatFollowsIt) {
             EXPECT_EQ(readFile("Morrowind.ini"), kIni);
         } else if (name == "FpsCounter") {
             EXPECT_EQ(readFile("Morrowind.ini"), kIni + kBlockBytes);
+            EXPECT_EQ(IniPatch().openIni(), OpenResult::Failed) << "another run could open the ini";
         } else if (name == "Updated") {
             EXPECT_EQ(readFile("Morrowind.ini"), kIni + kBlockBytes + kFpsBytes);
+            EXPECT_EQ(IniPatch().openIni(), OpenResult::Opened) << "the ini is still held";
         }
     };
     runPatchDialogue(box);
@@ -124,6 +131,8 @@ TEST_F(PatchDialogueTest, MissingIniIsNotCreated) {
 
 const Prompts kBackupFailed = {"Intro", "Confirm", "BackupNotice", "BackupFailed", "About"};
 
+const Prompts kOpenFailed = {"Intro", "Confirm", "BackupNotice", "OpenFailed", "About"};
+
 TEST_F(PatchDialogueTest, BackupNameTakenByADirectoryLeavesIniUntouched) {
     writeFile("Morrowind.ini", kIni);
     ASSERT_EQ(mkdir("Morrowind.ini.old", 0755), 0);
@@ -133,9 +142,58 @@ TEST_F(PatchDialogueTest, BackupNameTakenByADirectoryLeavesIniUntouched) {
 
 TEST_F(PatchDialogueTest, IniThatIsADirectoryIsNotPatched) {
     ASSERT_EQ(mkdir("Morrowind.ini", 0755), 0);
-    EXPECT_EQ(run({6}), kBackupFailed);
+    EXPECT_EQ(run({6}), kOpenFailed);
     EXPECT_FALSE(exists("Morrowind.ini.old"));
 }
+
+// A run that cannot change the ini finds out before it backs anything up: the older
+// backup, often the only copy of the original, stays as it was, whoever runs it.
+struct UntouchedCase {
+    const char* name;
+    std::function<bool()> arrange;  // false: this machine or user cannot set the case up
+    Prompts prompts;
+};
+
+void PrintTo(const UntouchedCase& c, std::ostream* os) { *os << c.name; }
+
+class UntouchedTest : public PatchDialogueTest, public ::testing::WithParamInterface<UntouchedCase> {};
+
+TEST_P(UntouchedTest, IniAndOlderBackupStayAsTheyWere) {
+    writeFile("Morrowind.ini", kIni);
+    writeFile("Morrowind.ini.old", kStaleBackup);
+    const UntouchedCase& c = GetParam();
+    if (!c.arrange()) GTEST_SKIP() << "cannot set this case up here";
+    EXPECT_EQ(run({6}), c.prompts);
+    EXPECT_EQ(readFile("Morrowind.ini"), kIni);
+    EXPECT_EQ(readFile("Morrowind.ini.old"), kStaleBackup);
+    EXPECT_FALSE(exists("Morrowind.ini.old.tmp"));
+}
+
+// Held by another run: a second open of the file, as another process would hold it.
+bool holdIniAsAnotherRun() {
+    static int held = -1;
+    if (held >= 0) close(held);
+    held = open("Morrowind.ini", O_RDONLY | O_CLOEXEC);
+    return held >= 0 && flock(held, LOCK_EX | LOCK_NB) == 0;
+}
+
+// Permission bits do not stop root; the immutable flag does.
+bool makeIniUnwritable() {
+    static std::optional<InodeFlag> immutable;
+    immutable.reset();
+    if (chmod("Morrowind.ini", 0444) != 0) return false;
+    immutable.emplace("Morrowind.ini", FS_IMMUTABLE_FL);
+    return geteuid() != 0 || immutable->ok();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CannotChange, UntouchedTest,
+    ::testing::Values(
+        UntouchedCase{"IniHeldByAnotherRun", holdIniAsAnotherRun, kOpenFailed},
+        UntouchedCase{"IniThatCannotBeWritten", makeIniUnwritable, kOpenFailed},
+        UntouchedCase{"OlderBackupWithNoWritePermission",
+                      [] { return chmod("Morrowind.ini.old", 0444) == 0; }, kBackupFailed}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 // Whatever stands at the backup's name, or at its temporary name after a killed run, is
 // replaced by the new backup itself: nothing it leads to, nor any other name, is written.
@@ -201,15 +259,20 @@ TEST_F(PatchDialogueTest, BackupCutShortByAFullDiskKeepsTheOlderBackup) {
     EXPECT_FALSE(exists("Morrowind.ini.old.tmp"));
 }
 
-TEST_F(PatchDialogueTest, IniThatCannotBeOpenedForWritingIsLeftAsItWas) {
+// Root makes the backup of a player's ini: it stays the player's, with the ini's
+// permissions, so that the player can read it and replace it on a later run.
+TEST_F(PatchDialogueTest, BackupMadeByRootBelongsToTheIniOwner) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can give a file away";
     writeFile("Morrowind.ini", kIni);
-    // Permission bits do not stop root; the immutable flag does.
-    ASSERT_EQ(chmod("Morrowind.ini", 0444), 0);
-    InodeFlag immutable("Morrowind.ini", FS_IMMUTABLE_FL);
-    if (geteuid() == 0 && !immutable.ok()) GTEST_SKIP() << "cannot make a file immutable here";
-    EXPECT_EQ(run({6}),
-              (Prompts{"Intro", "Confirm", "BackupNotice", "BackupDone", "OpenFailed", "About"}));
-    EXPECT_EQ(readFile("Morrowind.ini"), kIni);
+    const uid_t player = 65534;  // nobody
+    ASSERT_EQ(chown("Morrowind.ini", player, player), 0);
+    ASSERT_EQ(chmod("Morrowind.ini", 0640), 0);
+    EXPECT_EQ(run({6, 6}), kPatched);
+    struct stat backup;
+    ASSERT_EQ(stat("Morrowind.ini.old", &backup), 0);
+    EXPECT_EQ(backup.st_uid, player);
+    EXPECT_EQ(backup.st_gid, player);
+    EXPECT_EQ(backup.st_mode & 07777, 0640u);
     EXPECT_EQ(readFile("Morrowind.ini.old"), kIni);
 }
 

@@ -6,6 +6,9 @@
 #                                         run failed in turn with strace: every run ends sound
 #   end_to_end.sh order PROGRAM SAMPLE    the order of the changes on disk, read from the
 #                                         program's own system calls
+#   end_to_end.sh interrupted PROGRAM SAMPLE
+#                                         two runs at once, one held at a box or stopped
+#                                         inside its backup; a terminal closed at a box
 set -euo pipefail
 export LC_ALL=C.UTF-8  # a row's length is counted in characters
 mode=$1
@@ -98,15 +101,26 @@ pipe_cases() {
     grep -q $'cr\xc3\xa9\xc3\xa9 par Quedrin' screen.txt || fail "accents are not drawn as UTF-8"
     expect_closed_boxes
 
-    read_only_backup_as_a_player
+    as_a_player_cases
 }
 
-# A backup the player made read-only keeps its protection, although a rename in a
-# folder the player may write would replace it. Root is not stopped by permission
-# bits, so root runs it as an unprivileged account, in a folder that account owns.
-read_only_backup_as_a_player() {
-    fresh_folder "$stale"
-    chmod 0444 Morrowind.ini.old
+# What a player protected keeps its protection: a read-only older backup, and a
+# read-only ini, which the run must find out about before it replaces the older backup.
+# Root is not stopped by permission bits, so root runs these as an unprivileged account,
+# in a folder that account owns.
+as_a_player_cases() {
+    local name protect boxes shown
+    while read -r name protect boxes shown; do
+        fresh_folder "$stale"
+        chmod 0444 "$protect"
+        as_a_player "$name" "$boxes" "$shown"
+    done <<'CASES'
+read-only-backup Morrowind.ini.old 5 Morrowind.ini.old_n'a_pas_pu
+read-only-ini    Morrowind.ini     5 n'a_pas_pu_être_ouvert
+CASES
+}
+
+as_a_player() {  # NAME BOXES TEXT-SHOWN (with _ for spaces)
     # Locals: run sees them, and the other cases keep the program and no wrapper.
     local via=() program=$program
     if [ "$(id -u)" -eq 0 ]; then
@@ -116,11 +130,12 @@ read_only_backup_as_a_player() {
         chown -R nobody:nogroup "$scratch"
         via=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
     fi
-    run read-only-backup '\no\n\n\n\n' 5
-    grep -q "Morrowind.ini.old n'a pas pu" screen.txt || fail "read-only-backup: no backup-failed box"
-    cmp -s Morrowind.ini "$sample" || fail "read-only-backup: Morrowind.ini changed"
-    same Morrowind.ini.old "$stale" || fail "read-only-backup: the older backup changed"
-    [ ! -e Morrowind.ini.old.tmp ] || fail "read-only-backup: the temporary backup was left"
+    run "$1" '\no\n\n\n\n' "$2"
+    grep -q "${3//_/ }" screen.txt || fail "$1: \"${3//_/ }\" not shown"
+    cmp -s Morrowind.ini "$sample" || fail "$1: Morrowind.ini changed"
+    same Morrowind.ini.old "$stale" || fail "$1: the older backup changed"
+    [ ! -e Morrowind.ini.old.tmp ] || fail "$1: the temporary backup was left"
+    rm -f tolvane
 }
 
 # Every system call that touches the ini, the backup, its temporary name or the folder.
@@ -148,6 +163,9 @@ expect_sound() {  # NAME TEMPORARY-MAY-STAY
     fi
     cmp -s Morrowind.ini.old "$sample" || same Morrowind.ini.old "$stale" ||
         fail "$name: the older backup was lost"
+    # A run that could not open the ini touches nothing.
+    ! grep -q "n'a pas pu être ouvert" screen.txt || same Morrowind.ini.old "$stale" ||
+        fail "$name: the ini could not be opened, yet the older backup was replaced"
     [ "$2" = yes ] || [ ! -e Morrowind.ini.old.tmp ] || fail "$name: the temporary backup was left"
     if updated_shown; then
         [ $ini_changed = yes ] || fail "$name: \"mis à jour\" shown, but the ini is not changed whole"
@@ -195,16 +213,17 @@ fault_cases() {
 order_case() {
     strace_env
     fresh_folder "$stale"
-    printf "$accept_all" | strace -qq -y -s 4096 -o calls.txt -e trace=openat,fsync,rename,write \
+    printf "$accept_all" | strace -qq -y -s 4096 -o calls.txt -e trace=openat,flock,fsync,rename,write \
         "$program" > screen.txt 2> stderr.txt
     local folder ini
     folder=$(realpath .)
     ini="$folder/Morrowind\.ini"
     local steps=(
+        '^openat\(AT_FDCWD[^,]*, "Morrowind\.ini", O_RDWR\|[^)]*O_APPEND'
+        "^flock\([0-9]+<$ini>, LOCK_EX\|LOCK_NB\) = 0"
         "^fsync\([0-9]+<$ini\.old\.tmp>\)"
         '^rename\("Morrowind\.ini\.old\.tmp", "Morrowind\.ini\.old"\)'
         "^fsync\([0-9]+<$folder>\)"
-        '^openat\(AT_FDCWD[^,]*, "Morrowind\.ini", O_WRONLY\|O_APPEND'
         "^write\([0-9]+<$ini>, \"Show FPS=1"
         "^fsync\([0-9]+<$ini>\)"
         '^write\(1<[^>]*>, .*mis \\303\\240 jour'
@@ -218,12 +237,162 @@ order_case() {
         fi
         previous=$((previous + at))
     done
+    # Nothing reaches the ini before its backup is in place.
+    local renamed
+    renamed=$(grep -n -m 1 '^rename(' calls.txt | cut -d: -f1)
+    ! head -n "$renamed" calls.txt | grep -q -E "^write\([0-9]+<$ini>" ||
+        fail "the ini was written to before its backup was in place"
+}
+
+# --- two runs at once, and a terminal that goes away ---------------------------
+
+wait_for() {  # FILE TEXT: waits up to 10 seconds for TEXT to appear in FILE
+    local i
+    for i in $(seq 1 100); do
+        grep -q -- "$2" "$1" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    fail "never shown in $1: $2"
+    return 1
+}
+
+# The first run of a pair: the program in the background, its answers fed later
+# through a FIFO held open on descriptor 3.
+start_first_run() {
+    rm -f answers && mkfifo answers
+    "$program" < answers > first.txt 2>&1 &
+    first_pid=$!
+    exec 3> answers
+}
+
+finish_first_run() {  # ANSWERS
+    printf "$1" >&3
+    exec 3>&-
+    wait "$first_pid" || fail "the first run's exit status is $?"
+}
+
+# The second run finds the ini held and touches nothing.
+second_run_is_refused() {  # NAME INI-BYTES-AFTER-THE-SAMPLE OLDER-BACKUP-FILE
+    run "$1" "$accept_all" 5
+    grep -q "n'a pas pu être ouvert" screen.txt || fail "$1: the second run was not refused"
+    expect_ini "$1" "$2"
+    cmp -s Morrowind.ini.old "$3" || fail "$1: the second run changed Morrowind.ini.old"
+}
+
+first_run_ends_whole() {  # NAME
+    expect_ini "$1" "$block$fps"
+    cmp -s Morrowind.ini.old "$sample" || fail "$1: the backup is not the original"
+    [ ! -e Morrowind.ini.old.tmp ] || fail "$1: the temporary backup was left"
+    grep -q $'mis \xc3\xa0 jour' first.txt || fail "$1: the first run did not say \"mis à jour\""
+}
+
+held_at_fps_question() {
+    fresh_folder "$stale"
+    start_first_run
+    printf '\n\n\n\n' >&3
+    wait_for first.txt 'Souhaitez vous' || return
+    cp "$sample" original
+    second_run_is_refused "second run while the first waits at its FPS question" "$block" original
+    finish_first_run '\n\n\n'
+    first_run_ends_whole "first run held at its FPS question"
+    rm -f original
+}
+
+# The first run is stopped by strace as it returns from CALL inside its backup; the
+# second runs through; then the first goes on. BACKUP-THEN is Morrowind.ini.old at that
+# moment: the older one before the rename, the new one after it.
+stopped_inside_backup() {  # CALL BACKUP-THEN
+    fresh_folder "$stale"
+    if [ "$2" = older ]; then printf '%s' "$stale" > backup-then; else cp "$sample" backup-then; fi
+    printf "$accept_all" | strace -qq -o /dev/null -e trace="$1" -e inject="$1:signal=SIGSTOP:when=1" \
+        "$program" > first.txt 2>&1 &
+    local tracer=$! tracee="" i
+    for i in $(seq 1 100); do
+        tracee=$(pgrep -P "$tracer" || true)
+        [ -n "$tracee" ] && [[ "$(cut -d' ' -f3 "/proc/$tracee/stat" 2>/dev/null)" == [tT] ]] && break
+        sleep 0.1
+    done
+    if [ -z "$tracee" ]; then
+        fail "the first run never stopped at $1"
+        wait "$tracer"
+        return
+    fi
+    second_run_is_refused "second run while the first is stopped at $1" "" backup-then
+    kill -CONT "$tracee"
+    wait "$tracer" || fail "stopped at $1: the first run's exit status is $?"
+    first_run_ends_whole "first run stopped at $1"
+    rm -f backup-then
+}
+
+# The terminal is closed (its tmux server killed) at the box before the backup. With
+# the hangup signal delivered, and with it ignored (nohup), where only the closed
+# terminal tells: either way nothing after that box is done.
+terminal_closed_before_backup() {  # HANGUP: default or ignored
+    command -v tmux >/dev/null || { fail "tmux is missing"; return; }
+    fresh_folder "$stale"
+    local socket="tolvane-test-$$" trap_hangup=""
+    [ "$1" = ignored ] && trap_hangup="trap '' HUP;"
+    tmux -L "$socket" -f /dev/null new-session -d -x 100 -y 50 -c "$scratch" \
+        "$trap_hangup echo \$\$ > program.pid; exec '$program'"
+    local i pid
+    for i in $(seq 1 50); do [ -s program.pid ] && break; sleep 0.1; done
+    pid=$(cat program.pid)
+    local key box
+    for box in 'Programme cr' 'Voulez vous' 'effectuer une copie'; do
+        for i in $(seq 1 100); do
+            tmux -L "$socket" capture-pane -p -t 0 | grep -q "$box" && break
+            sleep 0.1
+        done
+        [ "$box" = 'effectuer une copie' ] || tmux -L "$socket" send-keys -t 0 Enter
+    done
+    tmux -L "$socket" capture-pane -p -t 0 | grep -q 'effectuer une copie' ||
+        fail "hangup $1: the box before the backup never showed"
+    tmux -L "$socket" kill-server
+    for i in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$pid" 2>/dev/null && { fail "hangup $1: the program goes on"; kill -9 "$pid"; }
+    cmp -s Morrowind.ini "$sample" || fail "hangup $1: Morrowind.ini changed"
+    same Morrowind.ini.old "$stale" || fail "hangup $1: the older backup changed"
+    [ ! -e Morrowind.ini.old.tmp ] || fail "hangup $1: the temporary backup was left"
+    rm -f program.pid
+}
+
+# A hangup that comes in the middle of the backup does not cut it short: the backup is
+# finished whole, and the run ends at the next box, before anything is appended.
+hangup_inside_backup() {
+    strace_env
+    fresh_folder "$stale"
+    via=(strace -qq -o /dev/null -e trace=copy_file_range -e inject=copy_file_range:signal=SIGHUP:when=1)
+    # The run ends by the hangup, as it would have at once without the backup under way.
+    (printf "$accept_all" | "${via[@]}" "$program" > screen.txt 2>&1) 2>/dev/null || true
+    via=()
+    cmp -s Morrowind.ini "$sample" || fail "hangup inside the backup: Morrowind.ini changed"
+    cmp -s Morrowind.ini.old "$sample" || fail "hangup inside the backup: the backup was not finished"
+    [ ! -e Morrowind.ini.old.tmp ] || fail "hangup inside the backup: the temporary backup was left"
+    ! grep -q 'La copie a' screen.txt || fail "hangup inside the backup: the run went on to the next box"
+}
+
+interrupted_cases() {
+    command -v strace >/dev/null || { echo "strace is missing"; exit 1; }
+    held_at_fps_question
+    local call backup
+    while read -r call backup; do
+        strace_env
+        stopped_inside_backup "$call" "$backup"
+    done <<'CALLS'
+copy_file_range older
+fsync           older
+rename          new
+CALLS
+    terminal_closed_before_backup default
+    terminal_closed_before_backup ignored
+    hangup_inside_backup
 }
 
 case "$mode" in
 pipe) pipe_cases ;;
 faults) fault_cases ;;
 order) order_case ;;
+interrupted) interrupted_cases ;;
 *) echo "usage: see the top of $0"; exit 2 ;;
 esac
 

@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -29,7 +30,8 @@ std::string everyByteValue(std::size_t size) {
 TEST_F(IniPatchTest, AppendedBytesMatchTheirHexDump) {
     writeFile("Morrowind.ini", "");
     IniPatch patch;
-    ASSERT_EQ(patch.appendSettings(), AppendResult::Appended);
+    ASSERT_EQ(patch.openIni(), OpenResult::Opened);
+    ASSERT_TRUE(patch.appendSettings());
     patch.appendFpsCounterLine();
     ASSERT_EQ(patch.closeIni(), CloseResult::Saved);
     EXPECT_EQ(hexOf(*readFile("Morrowind.ini")),
@@ -45,7 +47,8 @@ TEST_F(IniPatchTest, IniKeepsEveryByteBeforeTheBlock) {
     const std::string original = everyByteValue(1000);
     writeFile("Morrowind.ini", original);
     IniPatch patch;
-    ASSERT_EQ(patch.appendSettings(), AppendResult::Appended);
+    ASSERT_EQ(patch.openIni(), OpenResult::Opened);
+    ASSERT_TRUE(patch.appendSettings());
     ASSERT_EQ(patch.closeIni(), CloseResult::Saved);
     const std::string after = *readFile("Morrowind.ini");
     ASSERT_EQ(after.size(), original.size() + 76);
@@ -59,7 +62,9 @@ TEST_P(BackupSizeTest, BackupIsByteForByteAndReplacesALongerOne) {
     const std::string original = everyByteValue(GetParam());
     writeFile("Morrowind.ini", original);
     writeFile("Morrowind.ini.old", everyByteValue(GetParam() + 4096));
-    EXPECT_EQ(IniPatch().backUpIni(), BackupResult::Copied);
+    IniPatch patch;
+    ASSERT_EQ(patch.openIni(), OpenResult::Opened);
+    EXPECT_TRUE(patch.backUpIni());
     EXPECT_EQ(readFile("Morrowind.ini.old"), original);
     EXPECT_EQ(readFile("Morrowind.ini"), original);
 }
@@ -67,32 +72,72 @@ TEST_P(BackupSizeTest, BackupIsByteForByteAndReplacesALongerOne) {
 INSTANTIATE_TEST_SUITE_P(Sizes, BackupSizeTest,
                          ::testing::Values(0, 1, 131071, 131072, 131073, 3 * 131072 + 17));
 
-TEST_F(IniPatchTest, BackupOfAReadOnlyIniCanBeReplacedByTheNextRun) {
-    writeFile("Morrowind.ini", "x");
-    ASSERT_EQ(chmod("Morrowind.ini", 0444), 0);
-    ASSERT_EQ(IniPatch().backUpIni(), BackupResult::Copied);
-    struct stat backup;
-    ASSERT_EQ(stat("Morrowind.ini.old", &backup), 0);
-    EXPECT_EQ(backup.st_mode & 0777, 0644u);
+// The backup has the ini's permissions, whatever the umask: never wider (a private ini
+// stays private), never narrower (the player can read it). A read-only ini, which only
+// root can open for writing, gives a read-only backup, which no later run replaces.
+struct ModeCase {
+    mode_t ini;
+    bool rootOnly;
+};
+
+void PrintTo(const ModeCase& c, std::ostream* os) { *os << std::oct << c.ini; }
+
+std::string modeName(mode_t mode) {
+    std::string name = "Mode0";
+    for (int shift = 6; shift >= 0; shift -= 3) name += static_cast<char>('0' + ((mode >> shift) & 7));
+    return name;
 }
 
-TEST_F(IniPatchTest, MissingIniIsReportedAndNoBackupIsMade) {
-    EXPECT_EQ(IniPatch().backUpIni(), BackupResult::IniMissing);
+class BackupModeTest : public IniPatchTest, public ::testing::WithParamInterface<ModeCase> {};
+
+TEST_P(BackupModeTest, BackupHasTheIniPermissionsWhateverTheUmask) {
+    if (GetParam().rootOnly && geteuid() != 0) GTEST_SKIP() << "only root can write this ini";
+    writeFile("Morrowind.ini", "x");
+    ASSERT_EQ(chmod("Morrowind.ini", GetParam().ini), 0);
+    const mode_t previousMask = umask(077);
+    IniPatch patch;
+    const OpenResult opened = patch.openIni();
+    const bool copied = opened == OpenResult::Opened && patch.backUpIni();
+    umask(previousMask);
+    ASSERT_TRUE(copied);
+    struct stat backup;
+    ASSERT_EQ(stat("Morrowind.ini.old", &backup), 0);
+    EXPECT_EQ(backup.st_mode & 07777, GetParam().ini);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, BackupModeTest,
+                         ::testing::Values(ModeCase{0644, false}, ModeCase{0640, false},
+                                           ModeCase{0600, false}, ModeCase{0664, false},
+                                           ModeCase{0444, true}),
+                         [](const auto& test) { return modeName(test.param.ini); });
+
+TEST_F(IniPatchTest, MissingIniIsReportedAndNeitherFileIsCreated) {
+    IniPatch patch;
+    EXPECT_EQ(patch.openIni(), OpenResult::Missing);
+    EXPECT_FALSE(patch.backUpIni());
+    EXPECT_FALSE(patch.appendSettings());
+    EXPECT_FALSE(exists("Morrowind.ini"));
     EXPECT_FALSE(exists("Morrowind.ini.old"));
 }
 
-TEST_F(IniPatchTest, AppendingNeverCreatesTheIni) {
-    IniPatch patch;
-    EXPECT_EQ(patch.appendSettings(), AppendResult::NotOpened);
-    EXPECT_FALSE(exists("Morrowind.ini"));
+TEST_F(IniPatchTest, SecondOpenIsRefusedUntilTheFirstIsClosed) {
+    writeFile("Morrowind.ini", "x");
+    IniPatch first;
+    ASSERT_EQ(first.openIni(), OpenResult::Opened);
+    EXPECT_EQ(IniPatch().openIni(), OpenResult::Failed);
+    ASSERT_TRUE(first.appendSettings());
+    EXPECT_EQ(IniPatch().openIni(), OpenResult::Failed);
+    ASSERT_EQ(first.closeIni(), CloseResult::Saved);
+    EXPECT_EQ(IniPatch().openIni(), OpenResult::Opened);
 }
 
 TEST_F(IniPatchTest, FailedBlockIsUndoneAtClose) {
     writeFile("Morrowind.ini", "x");
     IniPatch patch;
+    ASSERT_EQ(patch.openIni(), OpenResult::Opened);
     {
         FileSizeLimit limit(10);
-        EXPECT_EQ(patch.appendSettings(), AppendResult::WriteFailed);
+        EXPECT_FALSE(patch.appendSettings());
         patch.appendFpsCounterLine();
     }
     EXPECT_EQ(patch.closeIni(), CloseResult::RolledBack);

@@ -16,26 +16,27 @@ void reportClose(PromptBox& box, CloseResult result) {
     }
 }
 
-// Everything between the player's Yes and the about box. Morrowind.ini is opened only
-// once its backup exists, and the player hears of success only once every write and
-// the close have succeeded.
+// Everything between the player's Yes and the about box. Morrowind.ini is opened, and
+// held against other runs, before the older backup can be replaced: a run that could
+// not change the ini touches nothing. Nothing is written to the ini before its backup
+// is in place, and the player hears of success only once every write and the close
+// have succeeded.
 void patchIni(PromptBox& box) {
     IniPatch patch;
     show(box, PromptId::BackupNoticePrompt);
-    switch (patch.backUpIni()) {
-        case BackupResult::Copied: break;
-        case BackupResult::IniMissing: show(box, PromptId::IniMissingPrompt); return;
-        case BackupResult::Failed: show(box, PromptId::BackupFailedPrompt); return;
+    switch (patch.openIni()) {
+        case OpenResult::Opened: break;
+        case OpenResult::Missing: show(box, PromptId::IniMissingPrompt); return;
+        case OpenResult::Failed: show(box, PromptId::OpenFailedPrompt); return;
+    }
+    if (!patch.backUpIni()) {
+        show(box, PromptId::BackupFailedPrompt);
+        return;
     }
     show(box, PromptId::BackupDonePrompt);
-
-    switch (patch.appendSettings()) {
-        case AppendResult::NotOpened: show(box, PromptId::OpenFailedPrompt); return;
-        case AppendResult::WriteFailed: break;  // no question worth asking; closeIni undoes it
-        case AppendResult::Appended:
-            if (isYes(show(box, PromptId::FpsCounterPrompt))) patch.appendFpsCounterLine();
-            break;
-    }
+    // After a failed write there is no question worth asking; closeIni undoes it.
+    if (patch.appendSettings() && isYes(show(box, PromptId::FpsCounterPrompt)))
+        patch.appendFpsCounterLine();
     reportClose(box, patch.closeIni());
 }
 

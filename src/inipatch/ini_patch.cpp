@@ -10,32 +10,28 @@ static_assert(SettingsBlock.size() <= kLongestText && FpsCounterLine.size() <= k
 
 }  // namespace
 
-BackupResult IniPatch::backUpIni() {
-    switch (copyFile(kIniName, kBackupName, kBackupTempName)) {
-        case CopyResult::Copied: return BackupResult::Copied;
-        case CopyResult::SourceMissing: return BackupResult::IniMissing;
-        case CopyResult::Failed: break;
-    }
-    return BackupResult::Failed;
-}
+OpenResult IniPatch::openIni() { return ini_.open(kIniName); }
 
-AppendResult IniPatch::appendSettings() {
-    if (!ini_.open(kIniName)) return AppendResult::NotOpened;
+bool IniPatch::backUpIni() { return ini_.copyTo(kBackupName, kBackupTempName); }
+
+bool IniPatch::appendSettings() {
     appendText(SettingsBlock);
-    return writeFailed_ ? AppendResult::WriteFailed : AppendResult::Appended;
+    return !writeFailed_;
 }
 
 void IniPatch::appendFpsCounterLine() { appendText(FpsCounterLine); }
 
 CloseResult IniPatch::closeIni() {
-    if (!writeFailed_ && ini_.close()) return CloseResult::Saved;
+    // A failed write or flush is undone while the file is still held; a failed close
+    // has let go of it already, and the file is reopened to be cut back.
+    if (!writeFailed_ && ini_.flush() && ini_.close()) return CloseResult::Saved;
     return ini_.restoreLength() ? CloseResult::RolledBack : CloseResult::RestoreNeeded;
 }
 
 // Morrowind reads its ini as a Windows text file, so every line ends in CR LF, on
 // every platform the patch runs on.
 void IniPatch::appendText(std::string_view text) {
-    if (writeFailed_ || !ini_.isOpen()) return;
+    if (writeFailed_) return;
     std::array<char, 2 * kLongestText> bytes;
     std::size_t size = 0;
     for (char c : text) {

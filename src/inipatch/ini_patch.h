@@ -17,20 +17,23 @@ constexpr std::string_view SettingsBlock =
     "\n\nMin FPS=15\nMaX FPS=85\nInterior Cell Buffer=0\nExterior Cell Buffer=0\n";
 constexpr std::string_view FpsCounterLine = "Show FPS=1\n";
 
-enum class BackupResult { Copied, IniMissing, Failed };
-enum class AppendResult { Appended, NotOpened, WriteFailed };
 enum class CloseResult { Saved, RolledBack, RestoreNeeded };
 
 // The only change the program makes on disk: back Morrowind.ini up, then add the
 // settings at its end. The existing content is never read except by the copy.
-// Call order: backUpIni, appendSettings, at most one appendFpsCounterLine, closeIni.
+// Call order: openIni, backUpIni, appendSettings, at most one appendFpsCounterLine,
+// closeIni. Morrowind.ini is held from openIni to closeIni: no other run of the program
+// can open it meanwhile.
 class IniPatch {
 public:
-    // Copies Morrowind.ini to Morrowind.ini.old, replacing an earlier backup whole, and
-    // only once the copy is on disk; on failure the earlier backup stays as it was.
-    BackupResult backUpIni();
-    // Opens Morrowind.ini (never creating it) and appends SettingsBlock.
-    AppendResult appendSettings();
+    // Opens Morrowind.ini for writing, never creating it, before anything is touched.
+    // Failed: it cannot be written, is no file, or another run is changing it.
+    OpenResult openIni();
+    // Copies the open Morrowind.ini to Morrowind.ini.old, replacing an earlier backup
+    // whole, and only once the copy is on disk. False: the earlier backup stays as it was.
+    bool backUpIni();
+    // Appends SettingsBlock. False if it could not be written whole; closeIni undoes it.
+    bool appendSettings();
     // Appends FpsCounterLine after the block; skipped once a write has failed.
     void appendFpsCounterLine();
     // Flushes the file to disk and closes it. If anything could not be stored, cuts it
@@ -40,7 +43,7 @@ public:
 private:
     void appendText(std::string_view text);
 
-    AppendFile ini_;
+    LockedFile ini_;
     bool writeFailed_ = false;
 };
 

@@ -5,36 +5,40 @@
 
 namespace tolvane {
 
-enum class CopyResult { Copied, SourceMissing, Failed };
+enum class OpenResult { Opened, Missing, Failed };
 
-// Replaces `to` with a byte-for-byte copy of `from`, whole or not at all: the copy is
-// made under `temp` (a leftover there is removed, never followed), flushed to disk and
-// renamed over `to`, so a link at `to` is replaced, not written through. All three are
-// names in the current folder. SourceMissing: `from` does not exist. Failed: `to` is as
-// it was, or already the whole copy when only the last flush of the folder failed; no
-// `temp` is left unless removing it failed too. A `to` the user may not write (on
-// Windows, a read-only one) is not replaced.
-CopyResult copyFile(const char* from, const char* to, const char* temp);
-
-// An existing file opened for appending raw bytes, which can be cut back to the length
-// it had when it was opened. Closes itself when destroyed.
-class AppendFile {
+// An existing file held for one change: opened for reading and writing (never created),
+// and held against every other run of the program until it is closed, so that two runs
+// never back up or append to it at once. The system lets go of it when the process ends,
+// however it ends. Closes itself when destroyed.
+class LockedFile {
 public:
-    AppendFile() = default;
-    AppendFile(const AppendFile&) = delete;
-    AppendFile& operator=(const AppendFile&) = delete;
-    ~AppendFile();
+    LockedFile() = default;
+    LockedFile(const LockedFile&) = delete;
+    LockedFile& operator=(const LockedFile&) = delete;
+    ~LockedFile();
 
-    // Opens `path`, which must stay alive; never creates it. False if it cannot be opened.
-    bool open(const char* path);
+    // Opens and locks `path`, which must stay alive. Missing: there is no such file.
+    // Failed: it is not a regular file, may not be written, or another run holds it.
+    OpenResult open(const char* path);
     bool isOpen() const;
+    // Replaces `to` with a byte-for-byte copy of the open file, whole or not at all: the
+    // copy is made under `temp` (a leftover there is removed, never followed), flushed to
+    // disk and renamed over `to`, so a link at `to` is replaced, not written through. Both
+    // are names in the current folder. False: `to` is as it was, or already the whole
+    // copy when only the last flush of the folder failed; no `temp` is left unless
+    // removing it failed too. A `to` with no write permission (on Windows, a read-only
+    // one), or that the user may not write, is never replaced.
+    bool copyTo(const char* to, const char* temp);
     // Adds `bytes` at the end. False if any of them could not be written.
     bool append(std::string_view bytes);
-    // Flushes what was written to disk and closes. False if either failed; closed
+    // Flushes what was written to disk; stays open. False if the flush failed.
+    bool flush();
+    // Closes and lets go of the file. False if the close reported an error; closed
     // either way.
     bool close();
-    // Cuts the file back to its length at open(), reopening it by name once closed,
-    // flushes it and leaves it closed. False if the file could not be cut back.
+    // Cuts the file back to its length when it was opened (reopening it by name if it
+    // is already closed), flushes it and closes it. False if it could not be cut back.
     bool restoreLength();
 
 private:

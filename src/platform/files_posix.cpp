@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,28 +49,32 @@ bool writeAll(int fd, const char* bytes, std::size_t size) {
     return true;
 }
 
-// Streams the rest of `in` into `out` through one small buffer.
-bool copyThroughBuffer(int in, int out) {
+// Streams `in` from `offset` to its end into `out` through one small buffer.
+bool copyThroughBuffer(int in, off_t offset, int out) {
     static char buffer[128 * 1024];
     for (;;) {
-        const ssize_t got = ::read(in, buffer, sizeof buffer);
+        const ssize_t got = ::pread(in, buffer, sizeof buffer, offset);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return false;
         if (got == 0) return true;
         if (!writeAll(out, buffer, static_cast<std::size_t>(got))) return false;
+        offset += got;
     }
 }
 
-// Copies `size` bytes, and whatever may follow them, from `in` to `out`.
+// Copies all of `in`, `size` bytes and whatever may follow them, to `out`. Reads at
+// explicit offsets: `in` is the locked ini, whose own position is left alone.
 bool copyContents(int in, int out, off_t size) {
+    off_t done = 0;
 #if defined(__linux__)
     // The kernel copies without passing the bytes through this process, which keeps a
     // large ini as quick to back up as cp does. It is asked for no more than the file
     // holds: asking past the end at a file-size limit fails even with nothing left.
     // Where it cannot copy at all (another kind of file system, an old kernel), it says
     // so before copying anything and the loop below takes over.
-    for (off_t done = 0; done < size;) {
-        const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr,
+    while (done < size) {
+        off_t from = done;
+        const ssize_t copied = ::copy_file_range(in, &from, out, nullptr,
                                                  static_cast<std::size_t>(size - done), 0);
         if (copied > 0) {
             done += copied;
@@ -85,15 +90,26 @@ bool copyContents(int in, int out, off_t size) {
 #else
     (void)size;
 #endif
-    return copyThroughBuffer(in, out);
+    return copyThroughBuffer(in, done, out);
 }
 
-// A regular file the user may not write keeps its protection, although a rename would
-// replace it: the player may have made an older backup read-only to keep it.
+// A backup with no write permission is kept, although a rename would replace it: the
+// player may have made it read-only to keep it, and permission bits do not stop root.
 bool mayReplace(const char* path) {
     struct stat info;
     if (::lstat(path, &info) != 0 || !S_ISREG(info.st_mode)) return true;
-    return ::faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) == 0;
+    return (info.st_mode & 0222) != 0 && ::faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) == 0;
+}
+
+// The backup belongs to whoever owns the ini, with its permissions, as `sed -i` leaves a
+// file: made by root for a player, it stays the player's to read and to replace.
+bool takeOwnerAndMode(int backup, const struct stat& ini) {
+    struct stat made;
+    if (::fstat(backup, &made) != 0) return false;
+    if ((made.st_uid != ini.st_uid || made.st_gid != ini.st_gid) && ::geteuid() == 0 &&
+        ::fchown(backup, ini.st_uid, ini.st_gid) != 0)
+        return false;
+    return ::fchmod(backup, ini.st_mode & 0777) == 0;
 }
 
 // Makes a rename in the current folder survive a power cut.
@@ -104,56 +120,57 @@ bool syncFolder() {
 
 }  // namespace
 
-// O_NONBLOCK keeps a FIFO in place of `from` from hanging the open; regular files ignore it.
-CopyResult copyFile(const char* from, const char* to, const char* temp) {
-    Fd in(::open(from, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!in.valid()) return errno == ENOENT ? CopyResult::SourceMissing : CopyResult::Failed;
-    struct stat source;
-    if (::fstat(in.get(), &source) != 0 || !S_ISREG(source.st_mode) || !mayReplace(to))
-        return CopyResult::Failed;
-
-    // O_EXCL: a leftover that is still there, or a link put back in its place, is
-    // never written through. The copy stays writable by its owner even when the ini
-    // is read-only, so that the next run can replace it.
-    if (::unlink(temp) != 0 && errno != ENOENT) return CopyResult::Failed;
-    Fd out(::open(temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                  (source.st_mode & 0777) | S_IWUSR));
-    if (!out.valid()) return CopyResult::Failed;
-    if (copyContents(in.get(), out.get(), source.st_size) && ::fsync(out.get()) == 0 &&
-        out.close() && ::rename(temp, to) == 0)
-        return syncFolder() ? CopyResult::Copied : CopyResult::Failed;
-    ::unlink(temp);
-    return CopyResult::Failed;
-}
-
-AppendFile::~AppendFile() {
+LockedFile::~LockedFile() {
     if (isOpen()) close();
 }
 
-bool AppendFile::open(const char* path) {
-    Fd fd(::open(path, O_WRONLY | O_APPEND | O_CLOEXEC));
+// O_NONBLOCK keeps a FIFO in place of the file from hanging the open; regular files
+// ignore it. The lock is flock's, tied to the open file and dropped with it, so a
+// killed run never blocks the next one. The length is read once the lock is held.
+OpenResult LockedFile::open(const char* path) {
+    Fd fd(::open(path, O_RDWR | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd.valid()) return errno == ENOENT ? OpenResult::Missing : OpenResult::Failed;
     struct stat info;
-    if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || ::fstat(fd.get(), &info) != 0 ||
+        !S_ISREG(info.st_mode))
+        return OpenResult::Failed;
     path_ = path;
     lengthAtOpen_ = info.st_size;
     handle_ = fd.release();
-    return true;
+    return OpenResult::Opened;
 }
 
-bool AppendFile::isOpen() const { return handle_ >= 0; }
+bool LockedFile::isOpen() const { return handle_ >= 0; }
 
-bool AppendFile::append(std::string_view bytes) {
+// O_EXCL: a leftover that is still there, or a link put back in its place, is never
+// written through. The copy is private until it has the ini's owner and permissions.
+bool LockedFile::copyTo(const char* to, const char* temp) {
+    const int in = static_cast<int>(handle_);
+    struct stat ini;
+    if (!isOpen() || ::fstat(in, &ini) != 0 || !mayReplace(to)) return false;
+    if (::unlink(temp) != 0 && errno != ENOENT) return false;
+    Fd out(::open(temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR));
+    if (!out.valid()) return false;
+    if (takeOwnerAndMode(out.get(), ini) && copyContents(in, out.get(), ini.st_size) &&
+        ::fsync(out.get()) == 0 && out.close() && ::rename(temp, to) == 0)
+        return syncFolder();
+    ::unlink(temp);
+    return false;
+}
+
+bool LockedFile::append(std::string_view bytes) {
     return isOpen() && writeAll(static_cast<int>(handle_), bytes.data(), bytes.size());
 }
 
-bool AppendFile::close() {
+bool LockedFile::flush() { return isOpen() && ::fsync(static_cast<int>(handle_)) == 0; }
+
+bool LockedFile::close() {
     Fd fd(static_cast<int>(handle_));
     handle_ = -1;
-    const bool flushed = fd.valid() && ::fsync(fd.get()) == 0;
-    return fd.close() && flushed;
+    return fd.close();
 }
 
-bool AppendFile::restoreLength() {
+bool LockedFile::restoreLength() {
     if (path_ == nullptr) return false;
     Fd fd(isOpen() ? static_cast<int>(handle_) : ::open(path_, O_WRONLY | O_CLOEXEC));
     handle_ = -1;

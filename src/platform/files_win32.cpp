@@ -31,16 +31,22 @@ private:
     HANDLE handle_;
 };
 
-HANDLE openExistingForWriting(const char* path) {
-    // Others may go on reading the file, but nobody else may write while the patch does.
-    return CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+// Others may go on reading the ini (the game, an editor), but nobody else may write to
+// it while this handle is open: a second run of the program asks for write access too,
+// so it cannot open the ini until the first has closed it, or has ended in any way.
+HANDLE openHeld(const char* path, DWORD access) {
+    return CreateFileA(path, access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-bool cutTo(HANDLE file, std::int64_t length) {
+bool seek(HANDLE file, std::int64_t offset, DWORD from) {
     LARGE_INTEGER position;
-    position.QuadPart = length;
-    return SetFilePointerEx(file, position, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    position.QuadPart = offset;
+    return SetFilePointerEx(file, position, nullptr, from);
+}
+
+bool cutTo(HANDLE file, std::int64_t length) {
+    return seek(file, length, FILE_BEGIN) && SetEndOfFile(file);
 }
 
 bool isReadOnly(const char* path) {
@@ -48,90 +54,89 @@ bool isReadOnly(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
-// CopyFileA carries the read-only attribute over. Players set it on Morrowind.ini to
-// keep the launcher from resetting it; a read-only backup would then make every later
-// run fail once they clear it again.
-bool makeWritable(const char* path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-    if (!(attributes & FILE_ATTRIBUTE_READONLY)) return true;
-    const DWORD writable = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-    return SetFileAttributesA(path, writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL);
+bool writeAll(HANDLE file, const char* bytes, std::size_t size) {
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr) || written == 0)
+            return false;
+        bytes += written;
+        size -= written;
+    }
+    return true;
 }
 
-bool flushToDisk(const char* path) {
-    Handle file(openExistingForWriting(path));
-    return file.valid() && FlushFileBuffers(file.get()) && file.close();
+// The copy reads through the handle that holds the ini. Opening the ini once more
+// (CopyFileA does) would clash with that handle's write access on Windows itself.
+bool copyContents(HANDLE in, HANDLE out) {
+    char buffer[16 * 1024];  // on the stack: a static one would be stored in the program
+    if (!seek(in, 0, FILE_BEGIN)) return false;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(in, buffer, sizeof buffer, &got, nullptr)) return false;
+        if (got == 0) return true;
+        if (!writeAll(out, buffer, got)) return false;
+    }
 }
 
-// AppendFile keeps its handle as an integer, so that its header needs no windows.h.
+// LockedFile keeps its handle as an integer, so that its header needs no windows.h.
 HANDLE toHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 std::intptr_t fromHandle(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
 
 }  // namespace
 
-CopyResult copyFile(const char* from, const char* to, const char* temp) {
-    // DeleteFileA removes a link itself, not what it leads to; the copy then refuses to
-    // write through whatever might still stand at `temp`.
-    DeleteFileA(temp);
-    if (!CopyFileA(from, temp, TRUE)) {
-        const DWORD error = GetLastError();
-        DeleteFileA(temp);  // CopyFileA cut short by a full disk leaves a part of the file
-        return error == ERROR_FILE_NOT_FOUND ? CopyResult::SourceMissing : CopyResult::Failed;
-    }
-    // Windows refuses to replace a read-only backup, but Wine's move would: both keep it.
-    if (makeWritable(temp) && flushToDisk(temp) && !isReadOnly(to) &&
-        MoveFileExA(temp, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return CopyResult::Copied;
-    DeleteFileA(temp);
-    return CopyResult::Failed;
-}
-
-AppendFile::~AppendFile() {
+LockedFile::~LockedFile() {
     if (isOpen()) close();
 }
 
-bool AppendFile::open(const char* path) {
-    Handle file(openExistingForWriting(path));
+OpenResult LockedFile::open(const char* path) {
+    Handle file(openHeld(path, GENERIC_READ | GENERIC_WRITE));
+    if (!file.valid())
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? OpenResult::Missing : OpenResult::Failed;
     LARGE_INTEGER size;
-    LARGE_INTEGER zero;
-    zero.QuadPart = 0;
-    if (!file.valid() || !GetFileSizeEx(file.get(), &size) ||
-        !SetFilePointerEx(file.get(), zero, nullptr, FILE_END))
-        return false;
+    if (GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileSizeEx(file.get(), &size))
+        return OpenResult::Failed;
     path_ = path;
     lengthAtOpen_ = size.QuadPart;
     handle_ = fromHandle(file.release());
-    return true;
+    return OpenResult::Opened;
 }
 
-bool AppendFile::isOpen() const { return toHandle(handle_) != INVALID_HANDLE_VALUE; }
+bool LockedFile::isOpen() const { return toHandle(handle_) != INVALID_HANDLE_VALUE; }
 
-bool AppendFile::append(std::string_view bytes) {
-    if (!isOpen()) return false;
-    const char* next = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        DWORD written = 0;
-        if (!WriteFile(toHandle(handle_), next, static_cast<DWORD>(left), &written, nullptr) ||
-            written == 0)
-            return false;
-        next += written;
-        left -= written;
-    }
-    return true;
+// DeleteFileA removes a link itself, not what it leads to; CREATE_NEW then refuses to
+// write through whatever might still stand at `temp`. The copy is a plain new file: a
+// read-only attribute on the ini does not follow it. Windows refuses to replace a
+// read-only backup, but Wine's move would: both keep it.
+bool LockedFile::copyTo(const char* to, const char* temp) {
+    if (!isOpen() || isReadOnly(to)) return false;
+    DeleteFileA(temp);
+    Handle out(CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                           nullptr));
+    if (!out.valid()) return false;
+    if (copyContents(toHandle(handle_), out.get()) && FlushFileBuffers(out.get()) && out.close() &&
+        MoveFileExA(temp, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    out.close();
+    DeleteFileA(temp);  // a copy cut short by a full disk leaves a part of the file
+    return false;
 }
 
-bool AppendFile::close() {
+bool LockedFile::append(std::string_view bytes) {
+    return isOpen() && seek(toHandle(handle_), 0, FILE_END) &&
+           writeAll(toHandle(handle_), bytes.data(), bytes.size());
+}
+
+bool LockedFile::flush() { return isOpen() && FlushFileBuffers(toHandle(handle_)); }
+
+bool LockedFile::close() {
     Handle file(toHandle(handle_));
     handle_ = fromHandle(INVALID_HANDLE_VALUE);
-    const bool flushed = file.valid() && FlushFileBuffers(file.get());
-    return file.close() && flushed;
+    return file.close();
 }
 
-bool AppendFile::restoreLength() {
+bool LockedFile::restoreLength() {
     if (path_ == nullptr) return false;
-    Handle file(isOpen() ? toHandle(handle_) : openExistingForWriting(path_));
+    Handle file(isOpen() ? toHandle(handle_) : openHeld(path_, GENERIC_WRITE));
     handle_ = fromHandle(INVALID_HANDLE_VALUE);
     return file.valid() && cutTo(file.get(), lengthAtOpen_) && FlushFileBuffers(file.get()) &&
            file.close();

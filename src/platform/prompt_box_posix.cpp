@@ -1,6 +1,8 @@
 #include "platform/prompt_box_posix.h"
 
+#include <poll.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -16,7 +18,8 @@ constexpr std::size_t kLongestAnswer = 16;
 
 // One line of input with surrounding blanks (and the CR of a CR LF) trimmed, in lower case.
 struct InputLine {
-    bool ended = false;  // end of input, or a read error
+    bool ended = false;   // end of input before any character
+    bool failed = false;  // a read error, or a signal that came while waiting
     bool tooLong = false;
     char text[kLongestAnswer] = {};
     std::size_t length = 0;
@@ -46,7 +49,8 @@ InputLine readLine(std::FILE* in) {
         if (!isBlank(c)) kept = line.length;
     }
     line.length = kept;
-    line.ended = std::ferror(in) || (c == EOF && !sawAny);
+    line.failed = std::ferror(in) != 0;
+    line.ended = c == EOF && !sawAny;
     return line;
 }
 
@@ -234,6 +238,44 @@ std::string drawBox(const Prompt& prompt, std::size_t columns) {
     return box.bottomEdge();
 }
 
+// Set by a hangup, an interrupt or a request to terminate. The file work between two
+// boxes is never cut short by one of them: the run ends at the next box.
+volatile std::sig_atomic_t endingSignal = 0;
+
+extern "C" void rememberEndingSignal(int signal) { endingSignal = signal; }
+
+void deferEndingSignals() {
+    struct sigaction remember {};
+    remember.sa_handler = rememberEndingSignal;
+    sigemptyset(&remember.sa_mask);
+    remember.sa_flags = 0;  // no SA_RESTART: a box waiting for its line wakes up
+    for (int signal : {SIGHUP, SIGINT, SIGTERM}) {
+        struct sigaction previous {};
+        // A signal the program was started to ignore (nohup) stays ignored.
+        if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN)
+            ::sigaction(signal, &remember, nullptr);
+    }
+}
+
+// A terminal that was closed reads as the end of input; only its hangup tells it from
+// a player's Ctrl-D.
+bool hungUp(std::FILE* stream) {
+    struct pollfd terminal = {fileno(stream), 0, 0};
+    return ::isatty(terminal.fd) && ::poll(&terminal, 1, 0) == 1 &&
+           (terminal.revents & (POLLHUP | POLLERR)) != 0;
+}
+
+// The player is gone: the run ends at this box, as a Windows program ends when its
+// console window is closed. Nothing after the box is done, and the system lets go of
+// the ini. A signal ends the program as it would have at once.
+[[noreturn]] void endRunHere() {
+    if (endingSignal != 0) {
+        std::signal(endingSignal, SIG_DFL);
+        std::raise(endingSignal);
+    }
+    std::_Exit(0);
+}
+
 }  // namespace
 
 void TerminalPromptBox::writeAscii(std::string_view text) {
@@ -248,12 +290,17 @@ int TerminalPromptBox::availableColumns() const {
 }
 
 PromptAnswer TerminalPromptBox::showPrompt(const Prompt& prompt) {
+    if (endingSignal != 0) endRunHere();
     writeAscii("\n");
     writeAscii(drawBox(prompt, static_cast<std::size_t>(availableColumns())));
     for (;;) {
         writeAscii(isQuestion(prompt.style) ? "(Oui/Non) > " : "(OK) > ");
-        if (std::fflush(out_) != 0) return kBoxNotShown;
+        if (std::fflush(out_) != 0) {
+            if (endingSignal != 0 || hungUp(out_)) endRunHere();
+            return kBoxNotShown;
+        }
         const InputLine line = readLine(in_);
+        if (line.failed || endingSignal != 0 || (line.ended && hungUp(in_))) endRunHere();
         if (line.ended) return kBoxNotShown;
         const PromptAnswer button = buttonFor(prompt, line);
         if (button != kAskAgain) return button;
@@ -263,6 +310,7 @@ PromptAnswer TerminalPromptBox::showPrompt(const Prompt& prompt) {
 PromptBox& systemPromptBox() {
     // A reader that went away must not kill the program before it can finish cleanly.
     std::signal(SIGPIPE, SIG_IGN);
+    deferEndingSignals();
     static TerminalPromptBox box(stdin, stdout);
     return box;
 }

@@ -139,7 +139,7 @@ release() {
     (cd "$work/unpacked" && cmake -E tar xf "../$zip")
     cmp -s "$exe" "$work/unpacked/tolvane.exe" || fail "the zipped tolvane.exe is not the built one"
     grep -q 'Morrowind.ini.old en' "$work/unpacked/README.txt" || fail "README.txt lacks the French undo step"
-    grep -q 'and the earlier Morrowind.ini.old too' "$work/unpacked/README.txt" ||
+    grep -q 'neither file: Morrowind.ini and the earlier Morrowind.ini.old stay as they' "$work/unpacked/README.txt" ||
         fail "README.txt does not say that a failed run keeps the earlier backup"
     grep -q 'rename Morrowind.ini.old to Morrowind.ini' "$work/unpacked/README.txt" ||
         fail "README.txt lacks the English undo step"

@@ -107,13 +107,19 @@ cleanup() {
 seen=" "
 captions=()
 
-# Prints the id of a box window not seen before, waiting up to 30 seconds. A dismissed
-# box can stay mapped for a moment, so a box is known by its window id, not its caption.
-wait_new_box() {
+# Sets $box to the id of a box window not seen before, waiting up to 30 seconds, and
+# records its caption. A dismissed box can stay mapped for a moment, and another run's
+# box may stay open, so a box is known by its window id, not its caption.
+next_box() {
     local i w
     for i in $(seq 1 120); do
         for w in $(xdotool search --onlyvisible --name '^(About )?Tolvane$' 2>/dev/null); do
-            case "$seen" in *" $w "*) ;; *) seen="$seen$w "; echo "$w"; return 0 ;; esac
+            case "$seen" in *" $w "*) ;; *)
+                seen="$seen$w "
+                box=$w
+                captions+=("$(xdotool getwindowname "$w")")
+                return 0 ;;
+            esac
         done
         sleep 0.25
     done
@@ -130,36 +136,48 @@ press() {  # WINDOW KEY
 # Starts tolvane.exe in $play (optionally through a command such as prlimit), and
 # answers one box per key given.
 play_run() {  # KEY... (after an optional "--via CMD... --")
-    local via=()
+    start_run main "$@"
+    if [ "${1:-}" = --via ]; then
+        while [ "$1" != -- ]; do shift; done
+        shift
+    fi
+    answer "$@"
+    wait_exit main
+}
+
+# Starts one run of tolvane.exe in the background; RUN names its exit status file.
+start_run() {  # RUN [--via CMD... --]
+    local name=$1 via=()
+    shift
     if [ "${1:-}" = --via ]; then
         shift
         while [ "$1" != -- ]; do via+=("$1"); shift; done
-        shift
     fi
-    rm -f "$run/exit"
+    rm -f "$run/$name.exit"
     (cd "$play" && trap '' XFSZ &&
-        "${via[@]}" "$wine" "$exe" </dev/null >"$run/console.txt" 2>&1
-     echo $? >"$run/exit") &
-    local key n=0 w
-    for key in "$@"; do
-        n=$((n + 1))
-        if ! w=$(wait_new_box); then
-            fail "box $n never came; seen: ${captions[*]}"
-            break
-        fi
-        captions+=("$(xdotool getwindowname "$w")")
-        sleep 0.5
-        [ -n "${shots:-}" ] && import -window "$w" "$shots/$(printf %02d "$n").png"
-        press "$w" "$key"
-    done
-    wait_exit
+        "${via[@]}" "$wine" "$exe" </dev/null >"$run/$name.console" 2>&1
+     echo $? >"$run/$name.exit") &
 }
 
-# Waits for the program to end; a box beyond the scripted ones is recorded and answered.
-wait_exit() {
-    local i w
+# Answers one new box per key, in the order they appear, whichever run shows them.
+answer() {  # KEY...
+    local key
+    for key in "$@"; do
+        if ! next_box; then
+            fail "box $((${#captions[@]} + 1)) never came; seen: ${captions[*]}"
+            break
+        fi
+        sleep 0.5
+        [ -n "${shots:-}" ] && import -window "$box" "$shots/$(printf %02d "${#captions[@]}").png"
+        press "$box" "$key"
+    done
+}
+
+# Waits for one run to end; a box beyond the scripted ones is recorded and answered.
+wait_exit() {  # RUN
+    local done="$run/$1.exit" i w
     for i in $(seq 1 120); do
-        [ -s "$run/exit" ] && break
+        [ -s "$done" ] && break
         for w in $(xdotool search --onlyvisible --name '^(About )?Tolvane$' 2>/dev/null); do
             case "$seen" in *" $w "*) continue ;; esac
             seen="$seen$w "
@@ -169,12 +187,12 @@ wait_exit() {
         done
         sleep 0.25
     done
-    if [ ! -s "$run/exit" ]; then
-        fail "tolvane.exe did not end; boxes seen: ${#captions[@]}"
+    if [ ! -s "$done" ]; then
+        fail "tolvane.exe ($1) did not end; boxes seen: ${#captions[@]}"
         return
     fi
-    [ "$(cat "$run/exit")" = 0 ] || fail "exit status $(cat "$run/exit")"
-    [ ! -s "$run/console.txt" ] || fail "the console was written to: $(head -c 200 "$run/console.txt")"
+    [ "$(cat "$done")" = 0 ] || fail "$1: exit status $(cat "$done")"
+    [ ! -s "$run/$1.console" ] || fail "$1: the console was written to: $(head -c 200 "$run/$1.console")"
 }
 
 expect_boxes() {  # COUNT: that many boxes, all "Tolvane" but the last, "About Tolvane"
@@ -193,6 +211,10 @@ expect_file() {  # NAME EXPECTED-FILE
 
 expect_ini_unchanged() {
     expect_file Morrowind.ini "$SAMPLE_INI"
+}
+
+expect_older_backup() {
+    [ "$(cat "$play/Morrowind.ini.old")" = $'an older backup\r' ] || fail "the older backup changed"
 }
 
 expect_no_temporary() {
@@ -292,19 +314,47 @@ run_case() {
         expect_boxes 5
         expect_ini_unchanged
         ;;
-    ini-held-for-reading)
+    ini-held-for-reading)  # another program holds it without sharing write: nothing is touched
+        printf 'an older backup\r\n' > "$play/Morrowind.ini.old"
         mkdir "$run/helper"
         (cd "$run/helper" && "$wine" "$HOLD_EXE" ../play/Morrowind.ini ready stop \
             </dev/null >"$run/helper.txt" 2>&1) &
         local i
         for i in $(seq 1 120); do [ -e "$run/helper/ready" ] && break; sleep 0.25; done
         [ -e "$run/helper/ready" ] || fail "the helper never took hold of the file"
-        play_run Return Return Return Return Return Return
+        play_run Return Return Return Return Return
         touch "$run/helper/stop"
         wait
-        expect_boxes 6
+        expect_boxes 5
         expect_ini_unchanged
+        expect_older_backup
+        expect_no_temporary
+        ;;
+    two-runs-at-once)
+        # The first run waits at its FPS question, its block written; a second run, as a
+        # player's double click starts it, cannot open the ini and touches nothing.
+        printf 'an older backup\r\n' > "$play/Morrowind.ini.old"
+        start_run first
+        answer Return Return Return Return
+        next_box || fail "the first run's FPS question never came"
+        local fps_box=$box
+        start_run second
+        answer Return Return Return Return Return
+        wait_exit second
+        # Four boxes and the FPS question of the first run, then the second run's five:
+        # a second run that could open the ini would have asked its own FPS question.
+        [ ${#captions[@]} -eq 10 ] || fail "${#captions[@]} boxes before the second run ended, expected 10"
+        [ "${captions[9]:-}" = "About Tolvane" ] || fail "the second run did not end at its about box"
+        expect_file Morrowind.ini "$run/without-fps.ini"
         expect_file Morrowind.ini.old "$SAMPLE_INI"
+        press "$fps_box" Return
+        answer Return Return
+        wait_exit first
+        [ ${#captions[@]} -eq 12 ] || fail "${#captions[@]} boxes in all, expected 12"
+        [ "${captions[11]:-}" = "About Tolvane" ] || fail "the first run did not end at its about box"
+        expect_file Morrowind.ini "$run/with-fps.ini"
+        expect_file Morrowind.ini.old "$SAMPLE_INI"
+        expect_no_temporary
         ;;
     full-disk)  # room for the backup but not for the whole block
         local size
@@ -321,7 +371,7 @@ run_case() {
         play_run --via prlimit --fsize=$((size - 100)) -- Return Return Return Return Return
         expect_boxes 5
         expect_ini_unchanged
-        [ "$(cat "$play/Morrowind.ini.old")" = $'an older backup\r' ] || fail "the older backup changed"
+        expect_older_backup
         expect_no_temporary
         ;;
     russian-locale)  # ANSI code page 1251: the accents must still come out right
@@ -353,14 +403,15 @@ run_case() {
         ;;
     read-only-ini-as-a-player)
         # Players make Morrowind.ini read-only to keep the launcher from resetting it. The
-        # backup must not inherit that, or the run after they clear it would fail on it.
+        # run finds that out before it backs anything up: the older backup stays.
+        printf 'an older backup\r\n' > "$play/Morrowind.ini.old"
         chmod 0444 "$play/Morrowind.ini"
         become_player
-        play_run "${player[@]}" Return Return Return Return Return Return
-        expect_boxes 6
+        play_run "${player[@]}" Return Return Return Return Return
+        expect_boxes 5
         expect_ini_unchanged
-        expect_file Morrowind.ini.old "$SAMPLE_INI"
-        [ -n "$(find "$play/Morrowind.ini.old" -perm -u+w)" ] || fail "the backup is read-only"
+        expect_older_backup
+        expect_no_temporary
         # The player makes the ini writable again and runs tolvane once more. The first
         # run's program has ended, so its window ids may come again.
         chmod 0644 "$play/Morrowind.ini"
@@ -371,6 +422,7 @@ run_case() {
         expect_boxes 7
         expect_file Morrowind.ini "$run/with-fps.ini"
         expect_file Morrowind.ini.old "$SAMPLE_INI"
+        [ -n "$(find "$play/Morrowind.ini.old" -perm -u+w)" ] || fail "the backup is read-only"
         expect_no_temporary
         ;;
     *)
