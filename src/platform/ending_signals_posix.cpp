@@ -1,0 +1,40 @@
+#include "platform/ending_signals_posix.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <initializer_list>
+
+namespace tolvane {
+namespace {
+
+// The held-off signal, 0 until one comes.
+volatile std::sig_atomic_t endingSignal = 0;
+
+extern "C" void rememberEndingSignal(int signal) { endingSignal = signal; }
+
+}  // namespace
+
+void deferEndingSignals() {
+    struct sigaction remember {};
+    remember.sa_handler = rememberEndingSignal;
+    sigemptyset(&remember.sa_mask);
+    remember.sa_flags = 0;  // no SA_RESTART: a box waiting for its line wakes up
+    for (int signal : {SIGHUP, SIGINT, SIGTERM}) {
+        struct sigaction previous {};
+        // nohup starts a program with the hangup ignored.
+        if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN)
+            ::sigaction(signal, &remember, nullptr);
+    }
+}
+
+bool endingSignalCame() { return endingSignal != 0; }
+
+void endRunHere() {
+    if (endingSignal != 0) {
+        std::signal(endingSignal, SIG_DFL);
+        std::raise(endingSignal);
+    }
+    std::_Exit(0);
+}
+
+}  // namespace tolvane

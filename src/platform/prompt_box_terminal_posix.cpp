@@ -1,0 +1,54 @@
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "platform/ending_signals_posix.h"
+#include "platform/prompt_box_posix.h"
+#include "platform/terminal_answers_posix.h"
+#include "platform/terminal_layout_posix.h"
+
+namespace tolvane {
+namespace {
+
+constexpr int kColumnsWhenNotATerminal = 80;
+
+// A terminal that was closed reads as the end of input; only its hangup tells it from
+// a player's Ctrl-D.
+bool hungUp(std::FILE* stream) {
+    struct pollfd terminal = {fileno(stream), 0, 0};
+    return ::isatty(terminal.fd) && ::poll(&terminal, 1, 0) == 1 &&
+           (terminal.revents & (POLLHUP | POLLERR)) != 0;
+}
+
+}  // namespace
+
+void TerminalPromptBox::writeAscii(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), out_);
+}
+
+int TerminalPromptBox::availableColumns() const {
+    if (columns_ > 0) return columns_;
+    struct winsize size;
+    if (::ioctl(fileno(out_), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return kColumnsWhenNotATerminal;
+}
+
+PromptAnswer TerminalPromptBox::showPrompt(const Prompt& prompt) {
+    if (endingSignalCame()) endRunHere();
+    writeAscii("\n");
+    writeAscii(drawTerminalBox(prompt, static_cast<std::size_t>(availableColumns())));
+    for (;;) {
+        writeAscii(isQuestion(prompt.style) ? "(Oui/Non) > " : "(OK) > ");
+        if (std::fflush(out_) != 0) {
+            if (endingSignalCame() || hungUp(out_)) endRunHere();
+            return kBoxNotShown;
+        }
+        const InputLine line = readLine(in_);
+        if (line.failed || endingSignalCame() || (line.ended && hungUp(in_))) endRunHere();
+        if (line.ended) return kBoxNotShown;
+        const PromptAnswer button = buttonFor(prompt, line);
+        if (button != kAskAgain) return button;
+    }
+}
+
+}  // namespace tolvane
