@@ -1,5 +1,10 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -206,6 +211,173 @@ TEST(TerminalPromptBox, TerminalNarrowerThanAWordStillGetsAClosedBox) {
     for (char c : utf8Of(confirm.text)) if (c != ' ' && c != '\n') expected += c;
     EXPECT_EQ(letters, expected);
 }
+
+// --- the desktop's dialogs --------------------------------------------------------
+
+using Arguments = std::vector<std::string>;
+
+struct DialogCase {
+    const char* name;
+    DialogProgram program;
+    PromptId id;
+    Arguments expected;  // written out by hand, in UTF-8
+};
+
+void PrintTo(const DialogCase& c, std::ostream* os) { *os << c.name; }
+
+class DialogArgumentsTest : public ::testing::TestWithParam<DialogCase> {};
+
+TEST_P(DialogArgumentsTest, TextsReachTheDialogProgramAsUtf8Bytes) {
+    EXPECT_EQ(dialogArguments(GetParam().program, prompt(GetParam().id)), GetParam().expected);
+}
+
+const char kFpsUtf8[] =
+    "Souhaitez vous voir afficher le nombre de FPS (images par secondes) dans le coin "
+    "inf\xC3\xA9rieur droit de l'\xC3\xA9" "cran ?";
+const char kConfirmUtf8[] =
+    "Ce programme vas maintenant modifier votre fichier Morrowind.ini.\n"
+    "Une copie de sauvegarde sera faite sous le nom de Morrowind.ini.old.\n"
+    "En cas de probl\xC3\xA8mes, supprimez le fichier Morrowind.ini et renommez le fichier "
+    "Morrowind.ini.old.\n\nVoulez vous continuer ?";
+const char kUpdatedUtf8[] = "Le fichier Morrowind.ini est mis \xC3\xA0 jour.";
+const char kNoIniUtf8[] =
+    "Le fichier Morrowind.ini est introuvable dans ce dossier.\n"
+    "Lancez le programme depuis le dossier du jeu, l\xC3\xA0 o\xC3\xB9 se trouve "
+    "Morrowind.ini.\n\nAucun fichier n'a \xC3\xA9t\xC3\xA9 modifi\xC3\xA9.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Dialogs, DialogArgumentsTest,
+    ::testing::Values(
+        DialogCase{"ZenityQuestion", DialogProgram::Zenity, PromptId::FpsCounterPrompt,
+                   {"zenity", "--question", "--title=Tolvane", std::string("--text=") + kFpsUtf8,
+                    "--no-markup", "--no-wrap", "--ok-label=Oui", "--cancel-label=Non"}},
+        DialogCase{"ZenityWarningQuestion", DialogProgram::Zenity, PromptId::ConfirmPrompt,
+                   {"zenity", "--question", "--icon-name=dialog-warning", "--title=Tolvane",
+                    std::string("--text=") + kConfirmUtf8,
+                    "--no-markup", "--no-wrap", "--ok-label=Oui", "--cancel-label=Non"}},
+        DialogCase{"ZenityInformation", DialogProgram::Zenity, PromptId::UpdatedPrompt,
+                   {"zenity", "--info", "--title=Tolvane", std::string("--text=") + kUpdatedUtf8,
+                    "--no-markup", "--no-wrap", "--ok-label=OK"}},
+        DialogCase{"ZenityError", DialogProgram::Zenity, PromptId::IniMissingPrompt,
+                   {"zenity", "--error", "--title=Tolvane", std::string("--text=") + kNoIniUtf8,
+                    "--no-markup", "--no-wrap", "--ok-label=OK"}},
+        DialogCase{"KdialogQuestion", DialogProgram::Kdialog, PromptId::FpsCounterPrompt,
+                   {"kdialog", "--title", "Tolvane", "--yesno", kFpsUtf8, "--yes-label", "Oui",
+                    "--no-label", "Non"}},
+        DialogCase{"KdialogError", DialogProgram::Kdialog, PromptId::IniMissingPrompt,
+                   {"kdialog", "--title", "Tolvane", "--error", kNoIniUtf8, "--ok-label", "OK"}},
+        DialogCase{"KdialogInformation", DialogProgram::Kdialog, PromptId::UpdatedPrompt,
+                   {"kdialog", "--title", "Tolvane", "--msgbox", kUpdatedUtf8, "--ok-label", "OK"}}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+// The about box has no icon, and its last line, the signature, keeps its 112 spaces.
+TEST(DesktopPromptBox, AboutBoxHasNoIconAndKeepsTheSignatureSpaces) {
+    const Arguments args = dialogArguments(DialogProgram::Zenity, prompt(PromptId::AboutPrompt));
+    ASSERT_GE(args.size(), 5u);
+    EXPECT_EQ(Arguments(args.begin(), args.begin() + 4),
+              (Arguments{"zenity", "--info", "--icon-name=", "--title=About Tolvane"}));
+    const std::string& text = args[4];
+    EXPECT_EQ(text.substr(text.size() - 120), "\n" + std::string(112, ' ') + "Quedrin");
+}
+
+struct InputCase {
+    const char* name;
+    int (*open)();  // the standard input the run gets, or -1 for none
+    const char* wayland;
+    const char* display;
+    bool desktop;
+};
+
+void PrintTo(const InputCase& c, std::ostream* os) { *os << c.name; }
+
+int devNull() { return ::open("/dev/null", O_RDONLY); }
+int pipeEnd() {
+    int ends[2];
+    if (::pipe(ends) != 0) return -1;
+    ::close(ends[1]);
+    return ends[0];
+}
+int regularFile() { return ::open("/proc/self/exe", O_RDONLY); }
+int terminal() {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return -1;
+    return ::open(::ptsname(master), O_RDWR | O_NOCTTY);  // the master is left open
+}
+int none() { return -1; }
+
+class StandardInputTest : public ::testing::TestWithParam<InputCase> {};
+
+TEST_P(StandardInputTest, OnlyARunStartedFromTheDesktopShowsDialogs) {
+    const InputCase& c = GetParam();
+    const int fd = c.open();
+    if (c.open != none) {
+        ASSERT_GE(fd, 0);
+    }
+    const int closed = 900;  // a descriptor number nothing has open
+    EXPECT_EQ(startedFromADesktop(fd >= 0 ? fd : closed, c.wayland, c.display), c.desktop);
+    if (fd >= 0) ::close(fd);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, StandardInputTest,
+    ::testing::Values(InputCase{"DevNullOnX11", devNull, nullptr, ":0", true},
+                      InputCase{"DevNullOnWayland", devNull, "wayland-0", nullptr, true},
+                      InputCase{"NoInputOnX11", none, nullptr, ":0", true},
+                      InputCase{"DevNullWithoutDesktop", devNull, nullptr, nullptr, false},
+                      InputCase{"DevNullWithEmptyDisplay", devNull, "", "", false},
+                      InputCase{"PipeOnX11", pipeEnd, nullptr, ":0", false},
+                      InputCase{"FileOnX11", regularFile, nullptr, ":0", false},
+                      InputCase{"TerminalOnX11", terminal, nullptr, ":0", false}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+// Folders on a search path, each with the programs named in it.
+struct SearchCase {
+    const char* name;
+    std::vector<std::string> folders;  // "zenity", "kdialog", "zenity-not-executable", ""
+    bool found;
+    DialogProgram program;
+};
+
+void PrintTo(const SearchCase& c, std::ostream* os) { *os << c.name; }
+
+class SearchPathTest : public ::testing::TestWithParam<SearchCase> {};
+
+TEST_P(SearchPathTest, ZenityFirstThenKdialog) {
+    const auto root = std::filesystem::temp_directory_path() /
+                      ("tolvane-path-" + std::to_string(::getpid()));
+    std::string path;
+    int n = 0;
+    for (const std::string& entry : GetParam().folders) {
+        const auto folder = root / std::to_string(n++);
+        std::filesystem::create_directories(folder);
+        const bool executable = entry.find("not-executable") == std::string::npos;
+        const std::string name = entry.substr(0, entry.find('-'));
+        if (!name.empty()) {
+            std::FILE* f = std::fopen((folder / name).c_str(), "w");
+            ASSERT_NE(f, nullptr);
+            std::fclose(f);
+            ::chmod((folder / name).c_str(), executable ? 0755 : 0644);
+        }
+        path += (path.empty() ? "" : ":") + folder.string();
+    }
+    DialogProgram found = GetParam().program == DialogProgram::Zenity ? DialogProgram::Kdialog
+                                                                      : DialogProgram::Zenity;
+    EXPECT_EQ(findDialogProgram(path.c_str(), found), GetParam().found);
+    if (GetParam().found) {
+        EXPECT_EQ(found, GetParam().program);
+    }
+    std::filesystem::remove_all(root);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, SearchPathTest,
+    ::testing::Values(
+        SearchCase{"ZenityBeforeKdialog", {"kdialog", "zenity"}, true, DialogProgram::Zenity},
+        SearchCase{"KdialogWithoutZenity", {"", "kdialog"}, true, DialogProgram::Kdialog},
+        SearchCase{"ZenityThatCannotRun", {"zenity-not-executable", "kdialog"}, true,
+                   DialogProgram::Kdialog},
+        SearchCase{"Neither", {"", "zenity-not-executable"}, false, DialogProgram::Zenity}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace tolvane::testing

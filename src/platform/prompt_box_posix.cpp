@@ -1,17 +1,32 @@
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 
 #include "platform/ending_signals_posix.h"
 #include "platform/prompt_box_posix.h"
 
 namespace tolvane {
 
+// A run started from a terminal or a script keeps the terminal box, so it never opens a
+// window; one started from a file manager or a launcher, on a desktop, shows the
+// desktop's own dialogs. With no dialog program either, the terminal box reads the end
+// of input at once: no question is answered Yes and nothing is touched.
 PromptBox& systemPromptBox() {
     // A reader that went away must not kill the program before it can finish cleanly.
     std::signal(SIGPIPE, SIG_IGN);
     deferEndingSignals();
-    static TerminalPromptBox box(stdin, stdout);
-    return box;
+    static TerminalPromptBox terminal(stdin, stdout);
+    static std::optional<DesktopPromptBox> desktop;
+    DialogProgram program;
+    if (startedFromADesktop(STDIN_FILENO, std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY")) &&
+        findDialogProgram(std::getenv("PATH"), program)) {
+        desktop.emplace(program);
+        return *desktop;
+    }
+    return terminal;
 }
 
 }  // namespace tolvane

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "platform/prompt_box.h"
 
@@ -24,5 +26,31 @@ private:
     std::FILE* out_;
     int columns_;
 };
+
+// The desktop's own dialog programs, which are started, never linked.
+enum class DialogProgram { Zenity, Kdialog };
+
+// A message box shown by the desktop's dialog program, started once per box with an
+// argument list (never through a shell) and waited for. Returns kBoxNotShown when the
+// program cannot start, crashes, is killed or exits with a status it gives no button.
+class DesktopPromptBox final : public PromptBox {
+public:
+    explicit DesktopPromptBox(DialogProgram program) : program_(program) {}
+    PromptAnswer showPrompt(const Prompt& prompt) override;
+
+private:
+    DialogProgram program_;
+};
+
+// The dialog program's whole argument list for one box, its name first, in UTF-8.
+std::vector<std::string> dialogArguments(DialogProgram program, const Prompt& prompt);
+
+// Whether a run should show desktop dialogs: its standard input is no terminal, pipe,
+// socket or file (a file manager or a launcher starts it on /dev/null, or with none),
+// and a desktop is there to show them.
+bool startedFromADesktop(int standardInput, const char* waylandDisplay, const char* display);
+
+// The first of zenity and kdialog found in `searchPath` (a PATH value), if any.
+bool findDialogProgram(const char* searchPath, DialogProgram& found);
 
 }  // namespace tolvane
