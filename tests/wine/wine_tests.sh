@@ -9,6 +9,8 @@ set -uo pipefail
 
 SKIP=77
 wine=${WINE_LOADER:-wine}
+# shellcheck source=../x11_boxes.sh
+. "$(dirname "$0")/../x11_boxes.sh"
 state="$WORK/state"
 prefix="$WORK/prefix"
 block=$'\r\n\r\nMin FPS=15\r\nMaX FPS=85\r\nInterior Cell Buffer=0\r\nExterior Cell Buffer=0\r\n'
@@ -46,19 +48,9 @@ wine_env() {
 
 setup() {
     mkdir -p "$state"
+    start_display "$state" || exit 1
     local n
-    for n in $(seq 90 200); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
-    done
-    setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$state/xvfb.log" 2>&1 </dev/null &
-    echo $! > "$state/xvfb.pid"
-    echo ":$n" > "$state/display"
-    local i
-    for i in $(seq 1 100); do
-        DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1 && break
-        sleep 0.1
-    done
-    DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "Xvfb did not start"; exit 1; }
+    n=$(cat "$state/display")
 
     rm -rf "$prefix"
     # The unprivileged player's folder is under the system's temporary folder, which that
@@ -71,7 +63,7 @@ setup() {
     wineserver -w
     # One server for the whole run, started here so that no test's limits or files leak into it.
     setsid wineserver -p </dev/null >/dev/null 2>&1
-    echo "Wine prefix ready on display :$n"
+    echo "Wine prefix ready on display $n"
 }
 
 # An unprivileged account, for what root's rights would hide; Wine wants a prefix
@@ -98,44 +90,16 @@ cleanup() {
         DISPLAY= as_player wineserver -k </dev/null >/dev/null 2>&1
         rm -rf "$player_home"
     fi
-    [ -f "$state/xvfb.pid" ] && kill "$(cat "$state/xvfb.pid")" 2>/dev/null
+    stop_display "$state"
     rm -rf "$state"
 }
 
 # --- driving one run -------------------------------------------------------
 
-seen=" "
-captions=()
-
-# Sets $box to the id of a box window not seen before, waiting up to 30 seconds, and
-# records its caption. A dismissed box can stay mapped for a moment, and another run's
-# box may stay open, so a box is known by its window id, not its caption.
-next_box() {
-    local i w
-    for i in $(seq 1 120); do
-        for w in $(xdotool search --onlyvisible --name '^(About )?Tolvane$' 2>/dev/null); do
-            case "$seen" in *" $w "*) ;; *)
-                seen="$seen$w "
-                box=$w
-                captions+=("$(xdotool getwindowname "$w")")
-                return 0 ;;
-            esac
-        done
-        sleep 0.25
-    done
-    return 1
-}
-
-# Wine draws the boxes itself as unmanaged windows, which it destroys the moment a key
-# dismisses them; a key sent to the window would lose its release and leave Wine thinking
-# the key is still down. So the box gets the focus and the key is typed for real.
-press() {  # WINDOW KEY
-    xdotool windowfocus --sync "$1" key "$2" 2>/dev/null || fail "could not press $2 in window $1"
-}
-
 # Starts tolvane.exe in $play (optionally through a command such as prlimit), and
 # answers one box per key given.
 play_run() {  # KEY... (after an optional "--via CMD... --")
+    launch=("$wine" "$exe")
     start_run main "$@"
     if [ "${1:-}" = --via ]; then
         while [ "$1" != -- ]; do shift; done
@@ -143,66 +107,6 @@ play_run() {  # KEY... (after an optional "--via CMD... --")
     fi
     answer "$@"
     wait_exit main
-}
-
-# Starts one run of tolvane.exe in the background; RUN names its exit status file.
-start_run() {  # RUN [--via CMD... --]
-    local name=$1 via=()
-    shift
-    if [ "${1:-}" = --via ]; then
-        shift
-        while [ "$1" != -- ]; do via+=("$1"); shift; done
-    fi
-    rm -f "$run/$name.exit"
-    (cd "$play" && trap '' XFSZ &&
-        "${via[@]}" "$wine" "$exe" </dev/null >"$run/$name.console" 2>&1
-     echo $? >"$run/$name.exit") &
-}
-
-# Answers one new box per key, in the order they appear, whichever run shows them.
-answer() {  # KEY...
-    local key
-    for key in "$@"; do
-        if ! next_box; then
-            fail "box $((${#captions[@]} + 1)) never came; seen: ${captions[*]}"
-            break
-        fi
-        sleep 0.5
-        [ -n "${shots:-}" ] && import -window "$box" "$shots/$(printf %02d "${#captions[@]}").png"
-        press "$box" "$key"
-    done
-}
-
-# Waits for one run to end; a box beyond the scripted ones is recorded and answered.
-wait_exit() {  # RUN
-    local done="$run/$1.exit" i w
-    for i in $(seq 1 120); do
-        [ -s "$done" ] && break
-        for w in $(xdotool search --onlyvisible --name '^(About )?Tolvane$' 2>/dev/null); do
-            case "$seen" in *" $w "*) continue ;; esac
-            seen="$seen$w "
-            captions+=("$(xdotool getwindowname "$w")")
-            fail "an unexpected box: ${captions[-1]}"
-            press "$w" Return
-        done
-        sleep 0.25
-    done
-    if [ ! -s "$done" ]; then
-        fail "tolvane.exe ($1) did not end; boxes seen: ${#captions[@]}"
-        return
-    fi
-    [ "$(cat "$done")" = 0 ] || fail "$1: exit status $(cat "$done")"
-    [ ! -s "$run/$1.console" ] || fail "$1: the console was written to: $(head -c 200 "$run/$1.console")"
-}
-
-expect_boxes() {  # COUNT: that many boxes, all "Tolvane" but the last, "About Tolvane"
-    local count=$1 i
-    [ ${#captions[@]} -eq "$count" ] || fail "${#captions[@]} boxes, expected $count: ${captions[*]}"
-    for ((i = 0; i < ${#captions[@]}; i++)); do
-        local want=Tolvane
-        [ $i -eq $((count - 1)) ] && want="About Tolvane"
-        [ "${captions[$i]}" = "$want" ] || fail "box $((i + 1)) is \"${captions[$i]}\", expected \"$want\""
-    done
 }
 
 expect_file() {  # NAME EXPECTED-FILE
@@ -290,8 +194,9 @@ run_case() {
         expect_ini_unchanged
         [ ! -e "$play/Morrowind.ini.old" ] || fail "a backup was made"
         ;;
-    accept-with-fps)
-        play_run Return Return Return Return Return Return Return
+    accept-with-fps)  # under a French locale, as a French player sees it: Oui and Non
+        expect_code_page fr_FR.UTF-8 1252
+        LANG=fr_FR.UTF-8 LC_ALL=fr_FR.UTF-8 play_run Return Return Return Return Return Return Return
         expect_boxes 7
         expect_file Morrowind.ini "$run/with-fps.ini"
         expect_file Morrowind.ini.old "$SAMPLE_INI"
@@ -334,6 +239,7 @@ run_case() {
         # The first run waits at its FPS question, its block written; a second run, as a
         # player's double click starts it, cannot open the ini and touches nothing.
         printf 'an older backup\r\n' > "$play/Morrowind.ini.old"
+        launch=("$wine" "$exe")
         start_run first
         answer Return Return Return Return
         next_box || fail "the first run's FPS question never came"

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Checks tolvane.exe as a player's bare Windows would take it.
+# Checks the players' programs as a bare Windows or a Steam Deck would take them.
 #   exe_checks.sh format EXE            PE32 for i386, console subsystem, only system DLLs, small
-#   exe_checks.sh reproducible EXE SOURCE-DIR WORK-DIR CMAKE-ARGS...
+#   exe_checks.sh linux-format PROGRAM  ELF for x86-64, statically linked, under 2 MiB
+#   exe_checks.sh reproducible PROGRAM SOURCE-DIR WORK-DIR CMAKE-ARGS...
 #                                       a second build tree gives the same bytes
 #   exe_checks.sh resources EXE VERSION  its manifest, version details and icon
-#   exe_checks.sh release EXE BUILD-DIR ZIP-NAME WORK-DIR
-#                                       the players' zip holds the program and its README
+#   exe_checks.sh release PROGRAM BUILD-DIR ARCHIVE-NAME WORK-DIR
+#                                       the players' archive holds the program and its README
 set -uo pipefail
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -25,6 +26,19 @@ format() {
     echo "tolvane.exe: $size bytes, imports $dlls"
 }
 
+linux-format() {
+    local program=$1 description
+    description=$(file -b "$program")
+    grep -q '^ELF 64-bit LSB executable, x86-64' <<<"$description" || fail "not an x86-64 program: $description"
+    grep -q 'statically linked' <<<"$description" || fail "not statically linked: $description"
+    ! readelf -l "$program" | grep -q INTERP || fail "it asks for a dynamic loader"
+    ! readelf -d "$program" 2>/dev/null | grep -q NEEDED || fail "it needs libraries"
+    local size
+    size=$(stat -c %s "$program")
+    [ "$size" -lt 2097152 ] || fail "$size bytes, not under 2 MiB"
+    echo "tolvane: $size bytes, $description"
+}
+
 reproducible() {
     local exe=$1 source=$2 work=$3
     shift 3
@@ -34,7 +48,7 @@ reproducible() {
         fail "the second build failed: $(tail -n 5 "$work.log")"
         return
     }
-    cmp "$exe" "$work/tolvane.exe" || fail "two builds of the same source differ"
+    cmp "$exe" "$work/$(basename "$exe")" || fail "two builds of the same source differ"
 }
 
 # Reads the resources with Debian's pefile, apart from anything the build made.
@@ -128,16 +142,18 @@ EOF
 }
 
 release() {
-    local exe=$1 build=$2 zip=$3 work=$4
+    local exe=$1 build=$2 zip=$3 work=$4 name
+    name=$(basename "$exe")
     rm -rf "$work" && mkdir -p "$work/unpacked"
     cpack --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 ||
         { fail "cpack failed: $(tail -n 5 "$work/cpack.log")"; return; }
     [ -f "$work/$zip" ] || { fail "no $zip made"; return; }
     local contents
-    contents=$(cmake -E tar tf "$work/$zip" | sort | tr '\n' ' ')
-    [ "$contents" = "README.txt tolvane.exe " ] || fail "$zip holds: $contents"
+    contents=$(cmake -E tar tf "$work/$zip" | sed 's#^\./##' | grep -v '^$' | sort | tr '\n' ' ')
+    [ "$contents" = "README.txt $name " ] || fail "$zip holds: $contents"
     (cd "$work/unpacked" && cmake -E tar xf "../$zip")
-    cmp -s "$exe" "$work/unpacked/tolvane.exe" || fail "the zipped tolvane.exe is not the built one"
+    cmp -s "$exe" "$work/unpacked/$name" || fail "the packed $name is not the built one"
+    [ -x "$work/unpacked/$name" ] || fail "the packed $name cannot be run"
     grep -q 'Morrowind.ini.old en' "$work/unpacked/README.txt" || fail "README.txt lacks the French undo step"
     grep -q 'neither file: Morrowind.ini and the earlier Morrowind.ini.old stay as they' "$work/unpacked/README.txt" ||
         fail "README.txt does not say that a failed run keeps the earlier backup"
@@ -148,6 +164,7 @@ release() {
 case "${1:-}" in
 release) shift; release "$@" ;;
 format) format "$2" ;;
+linux-format) linux-format "$2" ;;
 reproducible) shift; reproducible "$@" ;;
 resources) shift; resources "$@" ;;
 *) echo "usage: see the top of $0"; exit 2 ;;

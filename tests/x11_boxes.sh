@@ -1,0 +1,147 @@
+# The Xvfb display and the xdotool hands shared by the Wine suite and the desktop dialog
+# cases: a run is started in the background with no terminal, and each box it shows,
+# whether Wine's message box or a zenity or kdialog window, is answered by a key typed
+# for real. Callers set $run (a folder for the runs' exit status and output), $play (the
+# folder a run starts in), $launch (the command that starts one), and define fail.
+
+# Box windows by title: kdialog adds its own name to the caption.
+box_titles='^(About )?Tolvane( — KDialog)?$'
+
+start_display() {  # STATE-FOLDER: a fresh Xvfb; its display name is kept there
+    local n
+    for n in $(seq 90 200); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+    done
+    setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$1/xvfb.log" 2>&1 </dev/null &
+    echo $! > "$1/xvfb.pid"
+    echo ":$n" > "$1/display"
+    local i
+    for i in $(seq 1 100); do
+        DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    echo "Xvfb did not start"
+    return 1
+}
+
+stop_display() {  # STATE-FOLDER
+    [ -f "$1/xvfb.pid" ] && kill "$(cat "$1/xvfb.pid")" 2>/dev/null
+    rm -f "$1/xvfb.pid"
+}
+
+seen=" "
+captions=()
+
+caption_of() {  # WINDOW
+    local title
+    title=$(xdotool getwindowname "$1")
+    echo "${title% — KDialog}"
+}
+
+# Sets $box to the id of a box window not seen before, waiting up to 30 seconds, and
+# records its caption. A dismissed box can stay mapped for a moment, and another run's
+# box may stay open, so a box is known by its window, not its caption: by the process
+# that shows it and its id, since the X server gives each new dialog program the same
+# ids again.
+next_box() {
+    local i w key
+    for i in $(seq 1 120); do
+        for w in $(xdotool search --onlyvisible --name "$box_titles" 2>/dev/null); do
+            key="$(xdotool getwindowpid "$w" 2>/dev/null || echo 0):$w"
+            case "$seen" in *" $key "*) ;; *)
+                seen="$seen$key "
+                box=$w
+                captions+=("$(caption_of "$w")")
+                return 0 ;;
+            esac
+        done
+        sleep 0.25
+    done
+    return 1
+}
+
+# Wine draws the boxes itself as unmanaged windows, which it destroys the moment a key
+# dismisses them; a key sent to the window would lose its release and leave Wine thinking
+# the key is still down. So the box gets the focus and the key is typed for real.
+press() {  # WINDOW KEY
+    xdotool windowfocus --sync "$1" key "$2" 2>/dev/null || fail "could not press $2 in window $1"
+}
+
+# Asks the window to close, as its title bar's close button does (no window manager
+# runs here to draw one).
+close_box() {  # WINDOW
+    /usr/bin/python3 - "$1" <<'PYTHON' || fail "could not close window $1"
+import sys
+from Xlib import X, display, protocol
+d = display.Display()
+window = d.create_resource_object("window", int(sys.argv[1]))
+close = protocol.event.ClientMessage(
+    window=window, client_type=d.intern_atom("WM_PROTOCOLS"),
+    data=(32, [d.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
+window.send_event(close, event_mask=0)
+d.flush()
+PYTHON
+}
+
+# Starts one run of $launch in $play in the background, as a file manager would: no
+# terminal, and /dev/null for input. RUN names its exit status and output files.
+start_run() {  # RUN [--via CMD... --]
+    local name=$1 via=()
+    shift
+    if [ "${1:-}" = --via ]; then
+        shift
+        while [ "$1" != -- ]; do via+=("$1"); shift; done
+    fi
+    rm -f "$run/$name.exit"
+    (cd "$play" && trap '' XFSZ &&
+        "${via[@]}" "${launch[@]}" </dev/null >"$run/$name.console" 2>&1
+     echo $? >"$run/$name.exit") &
+}
+
+# Answers one new box per key, in the order they appear, whichever run shows them.
+answer() {  # KEY...
+    local key
+    for key in "$@"; do
+        if ! next_box; then
+            fail "box $((${#captions[@]} + 1)) never came; seen: ${captions[*]}"
+            break
+        fi
+        sleep 0.6
+        [ -n "${shots:-}" ] && import -window "$box" "$shots/$(printf %02d "${#captions[@]}").png"
+        press "$box" "$key"
+    done
+}
+
+# Waits for one run to end; a box beyond the scripted ones is recorded and answered.
+wait_exit() {  # RUN
+    local done="$run/$1.exit" i w
+    for i in $(seq 1 120); do
+        [ -s "$done" ] && break
+        for w in $(xdotool search --onlyvisible --name "$box_titles" 2>/dev/null); do
+            local key
+            key="$(xdotool getwindowpid "$w" 2>/dev/null || echo 0):$w"
+            case "$seen" in *" $key "*) continue ;; esac
+            seen="$seen$key "
+            captions+=("$(caption_of "$w")")
+            fail "an unexpected box: ${captions[-1]}"
+            press "$w" Return
+        done
+        sleep 0.25
+    done
+    if [ ! -s "$done" ]; then
+        fail "the program ($1) did not end; boxes seen: ${#captions[@]}"
+        return
+    fi
+    [ "$(cat "$done")" = 0 ] || fail "$1: exit status $(cat "$done")"
+    [ ! -s "$run/$1.console" ] || fail "$1: the console was written to: $(head -c 200 "$run/$1.console")"
+}
+
+expect_boxes() {  # COUNT: that many boxes, all "Tolvane" but the last, "About Tolvane"
+    local count=$1 i
+    [ ${#captions[@]} -eq "$count" ] || fail "${#captions[@]} boxes, expected $count: ${captions[*]}"
+    for ((i = 0; i < ${#captions[@]}; i++)); do
+        local want=Tolvane
+        [ $i -eq $((count - 1)) ] && want="About Tolvane"
+        [ "${captions[$i]}" = "$want" ] || fail "box $((i + 1)) is \"${captions[$i]}\", expected \"$want\""
+    done
+}
