@@ -424,8 +424,7 @@ dialog_path() {  # NAME...
     echo "$folder"
 }
 
-# One desktop run: KEYS answer its boxes in turn (windowclose closes one as its title
-# bar's button would); the files and boxes are then checked.
+# One desktop run: KEYS answer its boxes in turn; the files and boxes are then checked.
 desktop_run() {  # NAME PATH BOXES INI-AFTER-THE-SAMPLE BACKUP KEY...
     local name=$1 path=$2 boxes=$3 after=$4 backup=$5
     shift 5
@@ -433,20 +432,7 @@ desktop_run() {  # NAME PATH BOXES INI-AFTER-THE-SAMPLE BACKUP KEY...
     captions=() seen=" "
     launch=(env PATH="$path" "$program")
     start_run "$name"
-    local key
-    for key in "$@"; do
-        if ! next_box; then
-            fail "$name: box $((${#captions[@]} + 1)) never came; seen: ${captions[*]}"
-            break
-        fi
-        sleep 0.6
-        [ -n "${shots:-}" ] && import -window "$box" "$shots/$(printf %02d "${#captions[@]}").png"
-        if [ "$key" = windowclose ]; then
-            close_box "$box"
-        else
-            press "$box" "$key"
-        fi
-    done
+    answer "$@"
     wait_exit "$name"
     [ "$boxes" = - ] || [ ${#captions[@]} -eq "$boxes" ] ||
         fail "$name: ${#captions[@]} boxes, expected $boxes: ${captions[*]}"
@@ -480,8 +466,8 @@ desktop_cases() {
     shots=
     desktop_run declined-with-escape "$zenity" 4 "" older Return Escape Return Return
     desktop_run fps-declined "$zenity" 7 "$block" new Return Return Return Return Escape Return Return
-    desktop_run question-window-closed "$zenity" 4 "" older Return windowclose Return Return
-    desktop_run fps-window-closed "$zenity" 7 "$block" new Return Return Return Return windowclose Return Return
+    desktop_run question-window-closed "$zenity" 4 "" older Return close Return Return
+    desktop_run fps-window-closed "$zenity" 7 "$block" new Return Return Return Return close Return Return
     desktop_run dialog-dies "$(dialog_path dies)" 0 "" older
     desktop_run dialog-fails "$(dialog_path fails)" 0 "" older
 

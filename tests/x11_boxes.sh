@@ -98,7 +98,8 @@ start_run() {  # RUN [--via CMD... --]
      echo $? >"$run/$name.exit") &
 }
 
-# Answers one new box per key, in the order they appear, whichever run shows them.
+# Answers one new box per key, in the order they appear, whichever run shows them; the
+# key "close" closes the box as its title bar's button would.
 answer() {  # KEY...
     local key
     for key in "$@"; do
@@ -108,7 +109,11 @@ answer() {  # KEY...
         fi
         sleep 0.6
         [ -n "${shots:-}" ] && import -window "$box" "$shots/$(printf %02d "${#captions[@]}").png"
-        press "$box" "$key"
+        if [ "$key" = close ]; then
+            close_box "$box"
+        else
+            press "$box" "$key"
+        fi
     done
 }
 
