@@ -30,7 +30,8 @@ public:
     // Failed: it cannot be written, is no file, or another run is changing it.
     OpenResult openIni();
     // Copies the open Morrowind.ini to Morrowind.ini.old, replacing an earlier backup
-    // whole, and only once the copy is on disk. False: the earlier backup stays as it was.
+    // whole, and only once the copy is on disk. False: the earlier backup stays as it was
+    // (or is already the whole copy, when only the last flush of the folder failed).
     bool backUpIni();
     // Appends SettingsBlock. False if it could not be written whole; closeIni undoes it.
     bool appendSettings();
