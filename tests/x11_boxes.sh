@@ -34,7 +34,7 @@ captions=()
 
 caption_of() {  # WINDOW
     local title
-    title=$(xdotool getwindowname "$1")
+    title=$(xdotool getwindowname "$1" 2>/dev/null) || return 1
     echo "${title% — KDialog}"
 }
 
@@ -44,16 +44,17 @@ caption_of() {  # WINDOW
 # that shows it and its id, since the X server gives each new dialog program the same
 # ids again.
 next_box() {
-    local i w key
+    local i w key caption
     for i in $(seq 1 120); do
         for w in $(xdotool search --onlyvisible --name "$box_titles" 2>/dev/null); do
-            key="$(xdotool getwindowpid "$w" 2>/dev/null || echo 0):$w"
-            case "$seen" in *" $key "*) ;; *)
-                seen="$seen$key "
-                box=$w
-                captions+=("$(caption_of "$w")")
-                return 0 ;;
-            esac
+            # A window that is still being set up, or already going away, is left for now.
+            key=$(xdotool getwindowpid "$w" 2>/dev/null):$w || continue
+            case "$seen" in *" $key "*) continue ;; esac
+            caption=$(caption_of "$w") || continue
+            seen="$seen$key "
+            box=$w
+            captions+=("$caption")
+            return 0
         done
         sleep 0.25
     done
@@ -123,11 +124,12 @@ wait_exit() {  # RUN
     for i in $(seq 1 120); do
         [ -s "$done" ] && break
         for w in $(xdotool search --onlyvisible --name "$box_titles" 2>/dev/null); do
-            local key
-            key="$(xdotool getwindowpid "$w" 2>/dev/null || echo 0):$w"
+            local key caption
+            key=$(xdotool getwindowpid "$w" 2>/dev/null):$w || continue
             case "$seen" in *" $key "*) continue ;; esac
+            caption=$(caption_of "$w") || continue
             seen="$seen$key "
-            captions+=("$(caption_of "$w")")
+            captions+=("$caption")
             fail "an unexpected box: ${captions[-1]}"
             press "$w" Return
         done

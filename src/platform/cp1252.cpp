@@ -35,4 +35,11 @@ int cp1252ToUtf8(unsigned char byte, char out[3]) {
     return 3;
 }
 
+void appendUtf8OfCp1252(std::string_view cp1252, std::string& out) {
+    for (char byte : cp1252) {
+        char utf8[3];
+        out.append(utf8, static_cast<std::size_t>(cp1252ToUtf8(static_cast<unsigned char>(byte), utf8)));
+    }
+}
+
 }  // namespace tolvane

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <string_view>
+
 namespace tolvane {
 
 // The Unicode code point of a Windows-1252 byte. The five bytes the code page leaves
@@ -9,5 +12,8 @@ char32_t unicodeOfCp1252(unsigned char byte);
 
 // Writes the UTF-8 form of a Windows-1252 byte to `out`; returns its length, 1 to 3.
 int cp1252ToUtf8(unsigned char byte, char out[3]);
+
+// Appends the UTF-8 form of Windows-1252 text to `out`.
+void appendUtf8OfCp1252(std::string_view cp1252, std::string& out);
 
 }  // namespace tolvane

@@ -18,10 +18,7 @@ namespace {
 
 std::string utf8Of(std::string_view cp1252) {
     std::string utf8;
-    for (char byte : cp1252) {
-        char bytes[3];
-        utf8.append(bytes, static_cast<std::size_t>(cp1252ToUtf8(static_cast<unsigned char>(byte), bytes)));
-    }
+    appendUtf8OfCp1252(cp1252, utf8);
     return utf8;
 }
 

@@ -143,12 +143,7 @@ private:
         out_ += " │\n";
     }
 
-    void addCp1252(std::string_view text) {
-        for (char byte : text) {
-            char utf8[3];
-            out_.append(utf8, static_cast<std::size_t>(cp1252ToUtf8(static_cast<unsigned char>(byte), utf8)));
-        }
-    }
+    void addCp1252(std::string_view text) { appendUtf8OfCp1252(text, out_); }
 
     void repeat(std::string_view piece, std::size_t times) {
         for (std::size_t i = 0; i < times; ++i) out_ += piece;
