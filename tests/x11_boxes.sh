@@ -8,20 +8,19 @@
 box_titles='^(About )?Tolvane( — KDialog)?$'
 
 start_display() {  # STATE-FOLDER: a fresh Xvfb; its display name is kept there
-    local n
-    for n in $(seq 90 200); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
-    done
-    setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$1/xvfb.log" 2>&1 </dev/null &
+    # Xvfb picks a free display number itself and writes it out once it listens, so two
+    # suites starting at once never share one.
+    rm -f "$1/display"
+    setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$1/display" >"$1/xvfb.log" 2>&1 </dev/null &
     echo $! > "$1/xvfb.pid"
-    echo ":$n" > "$1/display"
-    local i
+    local i n=""
     for i in $(seq 1 100); do
-        DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
+        [ -z "$n" ] && n=$(cat "$1/display" 2>/dev/null)
+        [ -n "$n" ] && DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1 && break
         sleep 0.1
     done
-    echo "Xvfb did not start"
-    return 1
+    [ -n "$n" ] || { echo "Xvfb did not start"; return 1; }
+    echo ":$n" > "$1/display"
 }
 
 stop_display() {  # STATE-FOLDER
