@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "dialogue/prompts.h"
 #include "platform/cp1252.h"
 #include "platform/prompt_box_posix.h"
+#include "scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -340,25 +340,22 @@ struct SearchCase {
 
 void PrintTo(const SearchCase& c, std::ostream* os) { *os << c.name; }
 
-class SearchPathTest : public ::testing::TestWithParam<SearchCase> {};
+class SearchPathTest : public ScratchDirTest, public ::testing::WithParamInterface<SearchCase> {};
 
 TEST_P(SearchPathTest, ZenityFirstThenKdialog) {
-    const auto root = std::filesystem::temp_directory_path() /
-                      ("tolvane-path-" + std::to_string(::getpid()));
     std::string path;
     int n = 0;
     for (const std::string& entry : GetParam().folders) {
-        const auto folder = root / std::to_string(n++);
-        std::filesystem::create_directories(folder);
-        const bool executable = entry.find("not-executable") == std::string::npos;
+        const std::string folder = std::to_string(n++);
+        ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
         const std::string name = entry.substr(0, entry.find('-'));
         if (!name.empty()) {
-            std::FILE* f = std::fopen((folder / name).c_str(), "w");
-            ASSERT_NE(f, nullptr);
-            std::fclose(f);
-            ::chmod((folder / name).c_str(), executable ? 0755 : 0644);
+            const std::string program = folder + "/" + name;
+            writeFile(program.c_str(), "");
+            const bool executable = entry.find("not-executable") == std::string::npos;
+            ASSERT_EQ(::chmod(program.c_str(), executable ? 0755 : 0644), 0);
         }
-        path += (path.empty() ? "" : ":") + folder.string();
+        path += (path.empty() ? "" : ":") + folder;
     }
     DialogProgram found = GetParam().program == DialogProgram::Zenity ? DialogProgram::Kdialog
                                                                       : DialogProgram::Zenity;
@@ -366,7 +363,6 @@ TEST_P(SearchPathTest, ZenityFirstThenKdialog) {
     if (GetParam().found) {
         EXPECT_EQ(found, GetParam().program);
     }
-    std::filesystem::remove_all(root);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -3,7 +3,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 
 #include "platform/ending_signals_posix.h"
 #include "platform/prompt_box_posix.h"
@@ -18,14 +17,13 @@ PromptBox& systemPromptBox() {
     // A reader that went away must not kill the program before it can finish cleanly.
     std::signal(SIGPIPE, SIG_IGN);
     deferEndingSignals();
-    static TerminalPromptBox terminal(stdin, stdout);
-    static std::optional<DesktopPromptBox> desktop;
     DialogProgram program;
     if (startedFromADesktop(STDIN_FILENO, std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY")) &&
         findDialogProgram(std::getenv("PATH"), program)) {
-        desktop.emplace(program);
-        return *desktop;
+        static DesktopPromptBox desktop(program);
+        return desktop;
     }
+    static TerminalPromptBox terminal(stdin, stdout);
     return terminal;
 }
 

@@ -49,8 +49,6 @@ wine_env() {
 setup() {
     mkdir -p "$state"
     start_display "$state" || exit 1
-    local n
-    n=$(cat "$state/display")
 
     rm -rf "$prefix"
     # The unprivileged player's folder is under the system's temporary folder, which that
@@ -63,7 +61,7 @@ setup() {
     wineserver -w
     # One server for the whole run, started here so that no test's limits or files leak into it.
     setsid wineserver -p </dev/null >/dev/null 2>&1
-    echo "Wine prefix ready on display $n"
+    echo "Wine prefix ready on display $(cat "$state/display")"
 }
 
 # An unprivileged account, for what root's rights would hide; Wine wants a prefix
