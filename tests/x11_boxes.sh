@@ -9,9 +9,11 @@ box_titles='^(About )?Tolvane( — KDialog)?$'
 
 start_display() {  # STATE-FOLDER: a fresh Xvfb; its display name is kept there
     # Xvfb picks a free display number itself and writes it out once it listens, so two
-    # suites starting at once never share one.
+    # suites starting at once never share one. Without -noreset it starts afresh each
+    # time its last client leaves, as it does between two dialogs, and a dialog that
+    # connects just then finds no display and ends at once: a box the run never shows.
     rm -f "$1/display"
-    setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$1/display" >"$1/xvfb.log" 2>&1 </dev/null &
+    setsid Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$1/display" >"$1/xvfb.log" 2>&1 </dev/null &
     echo $! > "$1/xvfb.pid"
     local i n=""
     for i in $(seq 1 100); do
