@@ -87,17 +87,11 @@ PYTHON
 
 # Starts one run of $launch in $play in the background, as a file manager would: no
 # terminal, and /dev/null for input. RUN names its exit status and output files.
-start_run() {  # RUN [--via CMD... --]
-    local name=$1 via=()
-    shift
-    if [ "${1:-}" = --via ]; then
-        shift
-        while [ "$1" != -- ]; do via+=("$1"); shift; done
-    fi
-    rm -f "$run/$name.exit"
+start_run() {  # RUN
+    rm -f "$run/$1.exit"
     (cd "$play" && trap '' XFSZ &&
-        "${via[@]}" "${launch[@]}" </dev/null >"$run/$name.console" 2>&1
-     echo $? >"$run/$name.exit") &
+        "${launch[@]}" </dev/null >"$run/$1.console" 2>&1
+     echo $? >"$run/$1.exit") &
 }
 
 # Answers one new box per key, in the order they appear, whichever run shows them; the

@@ -2,7 +2,6 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <initializer_list>
 
 namespace tolvane {
 namespace {
@@ -19,7 +18,7 @@ void deferEndingSignals() {
     remember.sa_handler = rememberEndingSignal;
     sigemptyset(&remember.sa_mask);
     remember.sa_flags = 0;  // no SA_RESTART: a box waiting for its line wakes up
-    for (int signal : {SIGHUP, SIGINT, SIGTERM}) {
+    for (int signal : kEndingSignals) {
         struct sigaction previous {};
         // nohup starts a program with the hangup ignored.
         if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN)

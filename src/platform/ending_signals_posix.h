@@ -1,6 +1,11 @@
 #pragma once
 
+#include <csignal>
+
 namespace tolvane {
+
+// The signals held off below; a program the run starts gets them back at their defaults.
+constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGTERM};
 
 // Hangups, interrupts and requests to terminate are held off while the program works on
 // the files, so none of them cuts a backup or an append short; a box asks whether one

@@ -80,7 +80,8 @@ bool startDialog(const std::vector<std::string>& args, pid_t& pid) {
     sigset_t defaults;
     sigset_t none;
     sigemptyset(&defaults);
-    for (int signal : {SIGHUP, SIGINT, SIGTERM, SIGPIPE}) sigaddset(&defaults, signal);
+    for (int signal : kEndingSignals) sigaddset(&defaults, signal);
+    sigaddset(&defaults, SIGPIPE);
     sigemptyset(&none);
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);

@@ -97,12 +97,14 @@ cleanup() {
 # Starts tolvane.exe in $play (optionally through a command such as prlimit), and
 # answers one box per key given.
 play_run() {  # KEY... (after an optional "--via CMD... --")
-    launch=("$wine" "$exe")
-    start_run main "$@"
+    launch=()
     if [ "${1:-}" = --via ]; then
-        while [ "$1" != -- ]; do shift; done
+        shift
+        while [ "$1" != -- ]; do launch+=("$1"); shift; done
         shift
     fi
+    launch+=("$wine" "$exe")
+    start_run main
     answer "$@"
     wait_exit main
 }
