@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -330,49 +331,94 @@ INSTANTIATE_TEST_SUITE_P(
                       InputCase{"TerminalOnX11", terminal, nullptr, ":0", false}),
     [](const auto& test) { return std::string(test.param.name); });
 
-// Folders on a search path, each with the programs named in it.
+// Folders in the scratch folder, each holding the programs its name says: z zenity, k
+// kdialog, n a zenity that cannot run, e nothing. The scratch folder itself, where the run
+// starts, and its relative folder bin hold a zenity too, as a game's folder of downloaded
+// files might.
 struct SearchCase {
     const char* name;
-    std::vector<std::string> folders;  // "zenity", "kdialog", "zenity-not-executable", ""
-    bool found;
-    DialogProgram program;
+    const char* path;   // a PATH value, "@" for the scratch folder; null: PATH unset
+    const char* found;  // the program started, "@" for the scratch folder; null: none
 };
 
 void PrintTo(const SearchCase& c, std::ostream* os) { *os << c.name; }
 
 class SearchPathTest : public ScratchDirTest, public ::testing::WithParamInterface<SearchCase> {};
 
-TEST_P(SearchPathTest, ZenityFirstThenKdialog) {
-    std::string path;
-    int n = 0;
-    for (const std::string& entry : GetParam().folders) {
-        const std::string folder = std::to_string(n++);
-        ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
-        const std::string name = entry.substr(0, entry.find('-'));
-        if (!name.empty()) {
-            const std::string program = folder + "/" + name;
-            writeFile(program.c_str(), "");
-            const bool executable = entry.find("not-executable") == std::string::npos;
-            ASSERT_EQ(::chmod(program.c_str(), executable ? 0755 : 0644), 0);
-        }
-        path += (path.empty() ? "" : ":") + folder;
+std::string atScratch(const char* text) {
+    std::string result = text;
+    const std::string scratch = std::filesystem::current_path().string();
+    for (std::size_t at; (at = result.find('@')) != std::string::npos;) result.replace(at, 1, scratch);
+    return result;
+}
+
+// The first dialog program in /usr/bin, then /bin, looked at here as a shell would.
+const char* systemDialog() {
+    for (const char* path : {"/usr/bin/zenity", "/bin/zenity", "/usr/bin/kdialog", "/bin/kdialog"})
+        if (::access(path, X_OK) == 0) return path;
+    return nullptr;
+}
+
+TEST_P(SearchPathTest, OnlyAbsoluteFoldersAreSearchedZenityFirst) {
+    for (const char* folder : {"z", "k", "n", "e", "bin"}) ASSERT_EQ(::mkdir(folder, 0755), 0);
+    for (const char* program : {"z/zenity", "k/kdialog", "n/zenity", "bin/zenity", "zenity"}) {
+        writeFile(program, "#!/bin/sh\n");
+        ASSERT_EQ(::chmod(program, program[0] == 'n' ? 0644 : 0755), 0);
     }
-    DialogProgram found = GetParam().program == DialogProgram::Zenity ? DialogProgram::Kdialog
-                                                                      : DialogProgram::Zenity;
-    EXPECT_EQ(findDialogProgram(path.c_str(), found), GetParam().found);
-    if (GetParam().found) {
-        EXPECT_EQ(found, GetParam().program);
-    }
+    const SearchCase& c = GetParam();
+    const std::string path = c.path ? atScratch(c.path) : "";
+    const char* expected = std::string_view(c.name) == "UnsetMeansUsrBinThenBin" ? systemDialog() : c.found;
+    DialogCommand found;
+    ASSERT_EQ(findDialogProgram(c.path ? path.c_str() : nullptr, found), expected != nullptr);
+    if (expected == nullptr) return;
+    EXPECT_EQ(found.path, atScratch(expected));
+    const bool zenity = std::filesystem::path(expected).filename() == "zenity";
+    EXPECT_EQ(found.program, zenity ? DialogProgram::Zenity : DialogProgram::Kdialog);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, SearchPathTest,
+    ::testing::Values(SearchCase{"ZenityBeforeKdialog", "@/k:@/z", "@/z/zenity"},
+                      SearchCase{"KdialogWithoutZenity", "@/e:@/k", "@/k/kdialog"},
+                      SearchCase{"ZenityThatCannotRun", "@/n:@/k", "@/k/kdialog"},
+                      SearchCase{"Neither", "@/e:@/n", nullptr},
+                      SearchCase{"EmptyEntriesAreNotTheStartingFolder", "::@/k:", "@/k/kdialog"},
+                      SearchCase{"DotIsNotSearched", ".:@/k", "@/k/kdialog"},
+                      SearchCase{"RelativeFolderIsNotSearched", "bin:@/k", "@/k/kdialog"},
+                      SearchCase{"EmptyPathFindsNothing", "", nullptr},
+                      SearchCase{"UnsetMeansUsrBinThenBin", nullptr, nullptr}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+// The dialog's environment: the run's own, with LC_ALL=C.UTF-8 where its locale is not
+// UTF-8, since zenity refuses the French texts there.
+struct EnvironmentCase {
+    const char* name;
+    std::vector<const char*> given;
+    std::vector<std::string> expected;
+};
+
+void PrintTo(const EnvironmentCase& c, std::ostream* os) { *os << c.name; }
+
+class DialogEnvironmentTest : public ::testing::TestWithParam<EnvironmentCase> {};
+
+TEST_P(DialogEnvironmentTest, DialogGetsAUtf8Locale) {
+    std::vector<const char*> environment = GetParam().given;
+    environment.push_back(nullptr);
+    EXPECT_EQ(dialogEnvironment(environment.data()), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locales, DialogEnvironmentTest,
     ::testing::Values(
-        SearchCase{"ZenityBeforeKdialog", {"kdialog", "zenity"}, true, DialogProgram::Zenity},
-        SearchCase{"KdialogWithoutZenity", {"", "kdialog"}, true, DialogProgram::Kdialog},
-        SearchCase{"ZenityThatCannotRun", {"zenity-not-executable", "kdialog"}, true,
-                   DialogProgram::Kdialog},
-        SearchCase{"Neither", {"", "zenity-not-executable"}, false, DialogProgram::Zenity}),
+        EnvironmentCase{"Utf8LangIsKept", {"HOME=/home/p", "LANG=fr_FR.UTF-8"},
+                        {"HOME=/home/p", "LANG=fr_FR.UTF-8"}},
+        EnvironmentCase{"Utf8SpelledUtf8IsKept", {"LC_ALL=de_DE.utf8"}, {"LC_ALL=de_DE.utf8"}},
+        EnvironmentCase{"NoLocaleAtAll", {"HOME=/home/p"}, {"HOME=/home/p", "LC_ALL=C.UTF-8"}},
+        EnvironmentCase{"CLocale", {"LC_ALL=C", "LANG=C"}, {"LANG=C", "LC_ALL=C.UTF-8"}},
+        EnvironmentCase{"Latin1LcAllOverUtf8Lang", {"LANG=fr_FR.UTF-8", "LC_ALL=fr_FR.ISO-8859-1"},
+                        {"LANG=fr_FR.UTF-8", "LC_ALL=C.UTF-8"}},
+        EnvironmentCase{"EmptyLcAllLeavesItToLcCtype", {"LC_ALL=", "LC_CTYPE=C.UTF-8", "LANG=C"},
+                        {"LC_ALL=", "LC_CTYPE=C.UTF-8", "LANG=C"}}),
     [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace

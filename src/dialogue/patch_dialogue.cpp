@@ -16,15 +16,13 @@ void reportClose(PromptBox& box, CloseResult result) {
     }
 }
 
-// Everything between the player's Yes and the about box. Morrowind.ini is opened, and
-// held against other runs, before the older backup can be replaced: a run that could
-// not change the ini touches nothing. Nothing is written to the ini before its backup
-// is in place, and the player hears of success only once every write and the close
-// have succeeded.
-void patchIni(PromptBox& box) {
-    IniPatch patch;
+// Everything between the player's Yes and the about box. What opening Morrowind.ini found
+// is told here, after the notice, where the change begins. Nothing is written to the ini
+// before its backup is in place, and the player hears of success only once every write
+// and the close have succeeded.
+void patchIni(PromptBox& box, IniPatch& patch, OpenResult opened) {
     show(box, PromptId::BackupNoticePrompt);
-    switch (patch.openIni()) {
+    switch (opened) {
         case OpenResult::Opened: break;
         case OpenResult::Missing: show(box, PromptId::IniMissingPrompt); return;
         case OpenResult::Failed: show(box, PromptId::OpenFailedPrompt); return;
@@ -42,10 +40,15 @@ void patchIni(PromptBox& box) {
 
 }  // namespace
 
+// Morrowind.ini is opened, and held against every other run, before the first box and
+// until the last: a second run started at any moment meanwhile, a double-click seen twice
+// among them, finds it held and touches nothing.
 int runPatchDialogue(PromptBox& box) {
+    IniPatch patch;
+    const OpenResult opened = patch.openIni();
     show(box, PromptId::IntroPrompt);
     if (isYes(show(box, PromptId::ConfirmPrompt)))
-        patchIni(box);
+        patchIni(box, patch, opened);
     else
         show(box, PromptId::NoChangePrompt);
     show(box, PromptId::AboutPrompt);

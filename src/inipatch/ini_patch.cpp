@@ -12,9 +12,15 @@ static_assert(SettingsBlock.size() <= kLongestText && FpsCounterLine.size() <= k
 
 OpenResult IniPatch::openIni() { return ini_.open(kIniName); }
 
-bool IniPatch::backUpIni() { return ini_.copyTo(kBackupName, kBackupTempName); }
+// Morrowind.ini may lose its name under a run: an editor saves a new file in its place, or
+// the ini is a link to its own backup, which the backup replaces. A file that no name
+// leads to is neither backed up over the older backup nor changed.
+bool IniPatch::backUpIni() {
+    return ini_.isStillNamed() && ini_.copyTo(kBackupName, kBackupTempName);
+}
 
 bool IniPatch::appendSettings() {
+    writeFailed_ = !ini_.isStillNamed();
     appendText(SettingsBlock);
     return !writeFailed_;
 }
@@ -22,9 +28,10 @@ bool IniPatch::appendSettings() {
 void IniPatch::appendFpsCounterLine() { appendText(FpsCounterLine); }
 
 CloseResult IniPatch::closeIni() {
-    // A failed write or flush is undone while the file is still held; a failed close
-    // has let go of it already, and the file is reopened to be cut back.
-    if (!writeFailed_ && ini_.flush() && ini_.close()) return CloseResult::Saved;
+    // Whatever went wrong, the file cut back is the one held, never what the name leads
+    // to now.
+    if (!writeFailed_ && ini_.flush() && ini_.close() && ini_.isStillNamed())
+        return CloseResult::Saved;
     return ini_.restoreLength() ? CloseResult::RolledBack : CloseResult::RestoreNeeded;
 }
 

@@ -22,23 +22,29 @@ enum class CloseResult { Saved, RolledBack, RestoreNeeded };
 // The only change the program makes on disk: back Morrowind.ini up, then add the
 // settings at its end. The existing content is never read except by the copy.
 // Call order: openIni, backUpIni, appendSettings, at most one appendFpsCounterLine,
-// closeIni. Morrowind.ini is held from openIni to closeIni: no other run of the program
-// can open it meanwhile.
+// closeIni. Morrowind.ini is held from openIni until the IniPatch is destroyed: no other
+// run of the program can open it meanwhile. Before each step that counts, the patch makes
+// sure that the name Morrowind.ini still leads to the file it holds, so that it never
+// changes, nor reports changed, a file the game no longer reads.
 class IniPatch {
 public:
     // Opens Morrowind.ini for writing, never creating it, before anything is touched.
-    // Failed: it cannot be written, is no file, or another run is changing it.
+    // Failed: it has no write permission or cannot be written, is no file, or another
+    // run holds it.
     OpenResult openIni();
     // Copies the open Morrowind.ini to Morrowind.ini.old, replacing an earlier backup
     // whole, and only once the copy is on disk. False: the earlier backup stays as it was
-    // (or is already the whole copy, when only the last flush of the folder failed).
+    // (or is already the whole copy, when only the last flush of the folder failed), or
+    // the name Morrowind.ini leads to another file now.
     bool backUpIni();
-    // Appends SettingsBlock. False if it could not be written whole; closeIni undoes it.
+    // Appends SettingsBlock. False if it could not be written whole, or if the name
+    // Morrowind.ini leads to another file now; closeIni undoes it.
     bool appendSettings();
     // Appends FpsCounterLine after the block; skipped once a write has failed.
     void appendFpsCounterLine();
-    // Flushes the file to disk and closes it. If anything could not be stored, cuts it
-    // back to its length before the patch, so it equals the backup again.
+    // Flushes the file to disk and closes it for writing. If anything could not be
+    // stored, or the name Morrowind.ini leads to another file now, cuts the held file back
+    // to its length before the patch, so it equals the backup again.
     CloseResult closeIni();
 
 private:

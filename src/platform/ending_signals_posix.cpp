@@ -31,6 +31,10 @@ bool endingSignalCame() { return endingSignal != 0; }
 void endRunHere() {
     if (endingSignal != 0) {
         std::signal(endingSignal, SIG_DFL);
+        sigset_t ending;
+        sigemptyset(&ending);
+        sigaddset(&ending, endingSignal);
+        ::sigprocmask(SIG_UNBLOCK, &ending, nullptr);  // it may be held for a dialog
         std::raise(endingSignal);
     }
     std::_Exit(0);

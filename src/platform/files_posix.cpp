@@ -112,6 +112,13 @@ bool takeOwnerAndMode(int backup, const struct stat& ini) {
     return ::fchmod(backup, ini.st_mode & 0777) == 0;
 }
 
+// Only another run's lock refuses. A file system that offers no locks at all (NFS
+// without its lock service, some FUSE ones) is used without one, as any editor uses it.
+bool lockAgainstOtherRuns(int fd) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    return errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL;
+}
+
 // Makes a rename in the current folder survive a power cut.
 bool syncFolder() {
     Fd folder(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -122,25 +129,38 @@ bool syncFolder() {
 
 LockedFile::~LockedFile() {
     if (isOpen()) close();
+    if (held_ >= 0) ::close(static_cast<int>(held_));
 }
 
 // O_NONBLOCK keeps a FIFO in place of the file from hanging the open; regular files
-// ignore it. The lock is flock's, tied to the open file and dropped with it, so a
-// killed run never blocks the next one. The length is read once the lock is held.
+// ignore it. The lock is flock's, tied to the open file and dropped with its last
+// descriptor, so a killed run never blocks the next one. The length is read once the
+// lock is held. Root may open a file with no write permission, so its mode is read too.
 OpenResult LockedFile::open(const char* path) {
     Fd fd(::open(path, O_RDWR | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!fd.valid()) return errno == ENOENT ? OpenResult::Missing : OpenResult::Failed;
     struct stat info;
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || ::fstat(fd.get(), &info) != 0 ||
-        !S_ISREG(info.st_mode))
+    if (!lockAgainstOtherRuns(fd.get()) || ::fstat(fd.get(), &info) != 0 ||
+        !S_ISREG(info.st_mode) || (info.st_mode & 0222) == 0)
         return OpenResult::Failed;
+    Fd held(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
+    if (!held.valid()) return OpenResult::Failed;
     path_ = path;
     lengthAtOpen_ = info.st_size;
     handle_ = fd.release();
+    held_ = held.release();
     return OpenResult::Opened;
 }
 
 bool LockedFile::isOpen() const { return handle_ >= 0; }
+
+bool LockedFile::isStillNamed() const {
+    struct stat held;
+    struct stat named;
+    return held_ >= 0 && ::fstat(static_cast<int>(held_), &held) == 0 &&
+           ::stat(path_, &named) == 0 && held.st_dev == named.st_dev &&
+           held.st_ino == named.st_ino;
+}
 
 // O_EXCL: a leftover that is still there, or a link put back in its place, is never
 // written through. The copy is private until it has the ini's owner and permissions.
@@ -171,11 +191,12 @@ bool LockedFile::close() {
 }
 
 bool LockedFile::restoreLength() {
-    if (path_ == nullptr) return false;
-    Fd fd(isOpen() ? static_cast<int>(handle_) : ::open(path_, O_WRONLY | O_CLOEXEC));
+    Fd writing(static_cast<int>(handle_));
     handle_ = -1;
-    return fd.valid() && ::ftruncate(fd.get(), lengthAtOpen_) == 0 && ::fsync(fd.get()) == 0 &&
-           fd.close();
+    const int file = static_cast<int>(held_);
+    const bool cut = held_ >= 0 && ::ftruncate(file, lengthAtOpen_) == 0 && ::fsync(file) == 0;
+    const bool closed = !writing.valid() || writing.close();
+    return cut && closed;
 }
 
 }  // namespace tolvane

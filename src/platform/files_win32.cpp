@@ -78,6 +78,16 @@ bool copyContents(HANDLE in, HANDLE out) {
     }
 }
 
+// The volume and the file index name one file, whichever path leads to it.
+bool sameFile(HANDLE a, HANDLE b) {
+    BY_HANDLE_FILE_INFORMATION first;
+    BY_HANDLE_FILE_INFORMATION second;
+    return GetFileInformationByHandle(a, &first) && GetFileInformationByHandle(b, &second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
+}
+
 // LockedFile keeps its handle as an integer, so that its header needs no windows.h.
 HANDLE toHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 std::intptr_t fromHandle(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
@@ -86,8 +96,11 @@ std::intptr_t fromHandle(HANDLE handle) { return reinterpret_cast<std::intptr_t>
 
 LockedFile::~LockedFile() {
     if (isOpen()) close();
+    if (toHandle(held_) != INVALID_HANDLE_VALUE) CloseHandle(toHandle(held_));
 }
 
+// A file with the read-only attribute cannot be opened for writing, by administrators
+// either. The second handle keeps the file, and its share mode, once the first is closed.
 OpenResult LockedFile::open(const char* path) {
     Handle file(openHeld(path, GENERIC_READ | GENERIC_WRITE));
     if (!file.valid())
@@ -95,13 +108,28 @@ OpenResult LockedFile::open(const char* path) {
     LARGE_INTEGER size;
     if (GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileSizeEx(file.get(), &size))
         return OpenResult::Failed;
+    HANDLE duplicate = INVALID_HANDLE_VALUE;
+    if (!DuplicateHandle(GetCurrentProcess(), file.get(), GetCurrentProcess(), &duplicate, 0,
+                         FALSE, DUPLICATE_SAME_ACCESS))
+        return OpenResult::Failed;
     path_ = path;
     lengthAtOpen_ = size.QuadPart;
     handle_ = fromHandle(file.release());
+    held_ = fromHandle(duplicate);
     return OpenResult::Opened;
 }
 
 bool LockedFile::isOpen() const { return toHandle(handle_) != INVALID_HANDLE_VALUE; }
+
+// The held handle shares no deletion, so Windows lets nobody rename or delete the ini
+// while the run lives; a link can still lead elsewhere, and Wine's sharing is not always
+// Windows'. Asking for no access opens the name without clashing with any share mode.
+bool LockedFile::isStillNamed() const {
+    if (toHandle(held_) == INVALID_HANDLE_VALUE) return false;
+    Handle named(CreateFileA(path_, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return named.valid() && sameFile(named.get(), toHandle(held_));
+}
 
 // DeleteFileA removes a link itself, not what it leads to; CREATE_NEW then refuses to
 // write through whatever might still stand at `temp`. The copy is a plain new file: a
@@ -135,11 +163,13 @@ bool LockedFile::close() {
 }
 
 bool LockedFile::restoreLength() {
-    if (path_ == nullptr) return false;
-    Handle file(isOpen() ? toHandle(handle_) : openHeld(path_, GENERIC_WRITE));
+    Handle writing(toHandle(handle_));
     handle_ = fromHandle(INVALID_HANDLE_VALUE);
-    return file.valid() && cutTo(file.get(), lengthAtOpen_) && FlushFileBuffers(file.get()) &&
-           file.close();
+    HANDLE file = toHandle(held_);
+    const bool cut = file != INVALID_HANDLE_VALUE && cutTo(file, lengthAtOpen_) &&
+                     FlushFileBuffers(file);
+    const bool closed = !writing.valid() || writing.close();
+    return cut && closed;
 }
 
 }  // namespace tolvane

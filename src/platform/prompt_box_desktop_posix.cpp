@@ -68,12 +68,47 @@ PromptAnswer answerOf(const Prompt& prompt, int status) {
     return code == 0 || code == 1 ? kIdOk : kBoxNotShown;
 }
 
+// A locale is UTF-8 by its name's codeset, as glibc reads it: "UTF-8" or "utf8", in any case.
+bool isUtf8Locale(std::string_view name) {
+    std::string folded;
+    for (char c : name)
+        if (c != '-') folded += static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+    return folded.find(".utf8") != std::string::npos;
+}
+
+// The value of `name` in `environment`, the first one as getenv finds it, or null.
+const char* valueOf(const char* const* environment, std::string_view name) {
+    for (const char* const* entry = environment; *entry != nullptr; ++entry) {
+        const std::string_view text(*entry);
+        if (text.size() > name.size() && text.substr(0, name.size()) == name && text[name.size()] == '=')
+            return *entry + name.size() + 1;
+    }
+    return nullptr;
+}
+
+bool isSet(const char* variable) { return variable != nullptr && variable[0] != '\0'; }
+
+// The locale that decides how a program reads its text: LC_ALL, else LC_CTYPE, else LANG,
+// else the C locale, whose characters are ASCII.
+std::string_view characterLocale(const char* const* environment) {
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = valueOf(environment, name);
+        if (isSet(value)) return value;
+    }
+    return "C";
+}
+
 // The dialog starts with the signals the program holds off back to their defaults,
-// and prints nowhere: nothing it says reaches the program's output.
-bool startDialog(const std::vector<std::string>& args, pid_t& pid) {
+// and prints nowhere: nothing it says reaches the program's output. It is started by
+// its absolute path, never searched for again.
+bool startDialog(const std::string& path, const std::vector<std::string>& args, pid_t& pid) {
     std::vector<char*> argv;
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
+    std::vector<std::string> environment = dialogEnvironment(environ);
+    std::vector<char*> envp;
+    for (std::string& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
 
     posix_spawn_file_actions_t files;
     posix_spawnattr_t attributes;
@@ -91,43 +126,91 @@ bool startDialog(const std::vector<std::string>& args, pid_t& pid) {
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    const int error = posix_spawnp(&pid, argv[0], &files, &attributes, argv.data(), environ);
+    const int error = posix_spawn(&pid, path.c_str(), &files, &attributes, argv.data(), envp.data());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&files);
     return error == 0;
 }
 
+// While a dialog is started and waited for, the ending signals and SIGCHLD are blocked,
+// and let in only inside sigsuspend: a hangup that comes while the dialog is being
+// started is then noticed at once, not taken before the wait begins and missed.
+class SignalsHeldForADialog {
+public:
+    SignalsHeldForADialog() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int signal : kEndingSignals) sigaddset(&held, signal);
+        sigaddset(&held, SIGCHLD);
+        ::sigprocmask(SIG_BLOCK, &held, &previous_);
+        waiting_ = previous_;
+        for (int signal : kEndingSignals) sigdelset(&waiting_, signal);
+        sigdelset(&waiting_, SIGCHLD);
+    }
+    SignalsHeldForADialog(const SignalsHeldForADialog&) = delete;
+    SignalsHeldForADialog& operator=(const SignalsHeldForADialog&) = delete;
+    ~SignalsHeldForADialog() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+    // Waits until a signal comes: the dialog's end, or an ending signal.
+    void waitForASignal() const { ::sigsuspend(&waiting_); }
+
+private:
+    sigset_t previous_;
+    sigset_t waiting_;
+};
+
 // Waits for the dialog to close. A hangup or a request to terminate closes the dialog
 // too, and ends the run here: no dialog is left open and no child unwaited for.
-int waitForDialog(pid_t pid) {
+int waitForDialog(pid_t pid, const SignalsHeldForADialog& signals) {
     int status = 0;
-    while (::waitpid(pid, &status, 0) != pid) {
-        if (errno != EINTR) return -1;
-        if (!endingSignalCame()) continue;
-        ::kill(pid, SIGTERM);
-        while (::waitpid(pid, &status, 0) != pid && errno == EINTR) {
+    for (;;) {
+        const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+        if (ended == pid) return status;
+        if (ended < 0 && errno != EINTR) return -1;
+        if (endingSignalCame()) {
+            ::kill(pid, SIGTERM);
+            while (::waitpid(pid, &status, 0) != pid && errno == EINTR) {
+            }
+            endRunHere();
         }
-        endRunHere();
+        signals.waitForASignal();
     }
-    return status;
 }
+
+// The dialog's wait status, or -1 if it could not be started or waited for.
+int showDialog(const DialogCommand& command, const Prompt& prompt) {
+    const SignalsHeldForADialog signals;
+    if (endingSignalCame()) endRunHere();
+    pid_t pid = 0;
+    if (!startDialog(command.path, dialogArguments(command.program, prompt), pid)) return -1;
+    return waitForDialog(pid, signals);
+}
+
+// SIGCHLD must be caught for sigsuspend to wake when the dialog ends; a run started with
+// it ignored would also find its dialogs reaped before it could wait for them.
+extern "C" void noteDialogEnded(int) {}
 
 bool isExecutable(const std::string& path) {
     struct stat info;
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
-bool onSearchPath(std::string_view searchPath, const char* name) {
+// Only absolute folders: an empty entry, ".", or any relative one means the folder the
+// run started in, the game's, where any downloaded file may be executable.
+bool findOnSearchPath(std::string_view searchPath, const char* name, std::string& found) {
     while (!searchPath.empty()) {
         const std::size_t end = std::min(searchPath.find(':'), searchPath.size());
-        const std::string folder(end == 0 ? "." : searchPath.substr(0, end));
-        if (isExecutable(folder + "/" + name)) return true;
+        const std::string_view folder = searchPath.substr(0, end);
+        if (!folder.empty() && folder[0] == '/') {
+            const std::string candidate = std::string(folder) + "/" + name;
+            if (isExecutable(candidate)) {
+                found = candidate;
+                return true;
+            }
+        }
         searchPath.remove_prefix(std::min(end + 1, searchPath.size()));
     }
     return false;
 }
-
-bool isSet(const char* variable) { return variable != nullptr && variable[0] != '\0'; }
 
 }  // namespace
 
@@ -137,11 +220,27 @@ std::vector<std::string> dialogArguments(DialogProgram program, const Prompt& pr
                                             : kdialogArguments(prompt, text);
 }
 
+std::vector<std::string> dialogEnvironment(const char* const* environment) {
+    const bool utf8 = isUtf8Locale(characterLocale(environment));
+    std::vector<std::string> result;
+    for (const char* const* entry = environment; *entry != nullptr; ++entry)
+        if (utf8 || std::string_view(*entry).substr(0, 7) != "LC_ALL=") result.emplace_back(*entry);
+    if (!utf8) result.emplace_back("LC_ALL=C.UTF-8");  // glibc always has it
+    return result;
+}
+
+DesktopPromptBox::DesktopPromptBox(DialogCommand command) : command_(std::move(command)) {
+    struct sigaction noted {};
+    noted.sa_handler = noteDialogEnded;
+    sigemptyset(&noted.sa_mask);
+    noted.sa_flags = SA_RESTART | SA_NOCLDSTOP;
+    ::sigaction(SIGCHLD, &noted, nullptr);
+}
+
 PromptAnswer DesktopPromptBox::showPrompt(const Prompt& prompt) {
+    const int status = showDialog(command_, prompt);
+    // A signal held while the dialog closed is taken now, and ends the run at this box.
     if (endingSignalCame()) endRunHere();
-    pid_t pid = 0;
-    if (!startDialog(dialogArguments(program_, prompt), pid)) return kBoxNotShown;
-    const int status = waitForDialog(pid);
     return status < 0 ? kBoxNotShown : answerOf(prompt, status);
 }
 
@@ -154,14 +253,14 @@ bool startedFromADesktop(int standardInput, const char* waylandDisplay, const ch
     return !scripted;
 }
 
-bool findDialogProgram(const char* searchPath, DialogProgram& found) {
-    const std::string_view path = isSet(searchPath) ? searchPath : "/usr/bin:/bin";
-    if (onSearchPath(path, "zenity")) {
-        found = DialogProgram::Zenity;
+bool findDialogProgram(const char* searchPath, DialogCommand& found) {
+    const std::string_view path = searchPath != nullptr ? searchPath : "/usr/bin:/bin";
+    if (findOnSearchPath(path, "zenity", found.path)) {
+        found.program = DialogProgram::Zenity;
         return true;
     }
-    if (onSearchPath(path, "kdialog")) {
-        found = DialogProgram::Kdialog;
+    if (findOnSearchPath(path, "kdialog", found.path)) {
+        found.program = DialogProgram::Kdialog;
         return true;
     }
     return false;

@@ -17,10 +17,10 @@ PromptBox& systemPromptBox() {
     // A reader that went away must not kill the program before it can finish cleanly.
     std::signal(SIGPIPE, SIG_IGN);
     deferEndingSignals();
-    DialogProgram program;
+    DialogCommand dialog;
     if (startedFromADesktop(STDIN_FILENO, std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY")) &&
-        findDialogProgram(std::getenv("PATH"), program)) {
-        static DesktopPromptBox desktop(program);
+        findDialogProgram(std::getenv("PATH"), dialog)) {
+        static DesktopPromptBox desktop(dialog);
         return desktop;
     }
     static TerminalPromptBox terminal(stdin, stdout);

@@ -30,27 +30,42 @@ private:
 // The desktop's own dialog programs, which are started, never linked.
 enum class DialogProgram { Zenity, Kdialog };
 
+// A dialog program found on the search path, and the absolute path it is started by.
+struct DialogCommand {
+    DialogProgram program = DialogProgram::Zenity;
+    std::string path;
+};
+
 // A message box shown by the desktop's dialog program, started once per box with an
 // argument list (never through a shell) and waited for. Returns kBoxNotShown when the
 // program cannot start, crashes, is killed or exits with a status it gives no button.
+// A hangup or a request to terminate that comes while the dialog starts or shows ends
+// the run at that box.
 class DesktopPromptBox final : public PromptBox {
 public:
-    explicit DesktopPromptBox(DialogProgram program) : program_(program) {}
+    explicit DesktopPromptBox(DialogCommand command);
     PromptAnswer showPrompt(const Prompt& prompt) override;
 
 private:
-    DialogProgram program_;
+    DialogCommand command_;
 };
 
 // The dialog program's whole argument list for one box, its name first, in UTF-8.
 std::vector<std::string> dialogArguments(DialogProgram program, const Prompt& prompt);
+
+// The environment a dialog starts with: `environment` (a null-terminated list, as
+// environ) as it is, but with LC_ALL=C.UTF-8 when its locale is not a UTF-8 one, in
+// which the dialog programs refuse the texts.
+std::vector<std::string> dialogEnvironment(const char* const* environment);
 
 // Whether a run should show desktop dialogs: its standard input is no terminal, pipe,
 // socket or file (a file manager or a launcher starts it on /dev/null, or with none),
 // and a desktop is there to show them.
 bool startedFromADesktop(int standardInput, const char* waylandDisplay, const char* display);
 
-// The first of zenity and kdialog found in `searchPath` (a PATH value), if any.
-bool findDialogProgram(const char* searchPath, DialogProgram& found);
+// The first of zenity and kdialog found in the absolute folders of `searchPath` (a PATH
+// value; null, for an unset PATH, is /usr/bin:/bin). Empty and relative entries, which
+// lead into the folder the run started in, are never searched.
+bool findDialogProgram(const char* searchPath, DialogCommand& found);
 
 }  // namespace tolvane
