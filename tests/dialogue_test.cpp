@@ -196,6 +196,59 @@ INSTANTIATE_TEST_SUITE_P(
                       [] { return chmod("Morrowind.ini.old", 0444) == 0; }, kBackupFailed}),
     [](const auto& test) { return std::string(test.param.name); });
 
+// An editor saves a new Morrowind.ini in place of the old one while a box shows. The run
+// changes neither name: the older backup is replaced only by a copy of what the name
+// still led to, and the held file, which no name leads to any more, is cut back.
+struct ReplacedCase {
+    const char* name;
+    const char* at;  // the box during which the ini is replaced
+    Prompts prompts;
+    std::string backupAfter;
+};
+
+void PrintTo(const ReplacedCase& c, std::ostream* os) { *os << c.name; }
+
+class IniReplacedTest : public PatchDialogueTest, public ::testing::WithParamInterface<ReplacedCase> {};
+
+TEST_P(IniReplacedTest, NeitherNameIsChangedNorReportedChanged) {
+    const std::string edited = "[General]\r\nSaved by an editor\r\n";
+    writeFile("Morrowind.ini", kIni);
+    writeFile("Morrowind.ini.old", kStaleBackup);
+    FakePromptBox box({6, 6});
+    box.onShow = [&](const std::string& name) {
+        if (name != GetParam().at) return;
+        writeFile("saved.tmp", edited);
+        ASSERT_EQ(rename("saved.tmp", "Morrowind.ini"), 0);
+    };
+    runPatchDialogue(box);
+    EXPECT_EQ(box.shown, GetParam().prompts);
+    EXPECT_EQ(readFile("Morrowind.ini"), edited);
+    EXPECT_EQ(readFile("Morrowind.ini.old"), GetParam().backupAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replaced, IniReplacedTest,
+    ::testing::Values(
+        ReplacedCase{"BeforeTheBackup", "BackupNotice", kBackupFailed, kStaleBackup},
+        ReplacedCase{"AtBackupDone", "BackupDone",
+                     {"Intro", "Confirm", "BackupNotice", "BackupDone", "RolledBack", "About"}, kIni},
+        ReplacedCase{"AtTheFpsQuestion", "FpsCounter",
+                     {"Intro", "Confirm", "BackupNotice", "BackupDone", "FpsCounter", "RolledBack",
+                      "About"},
+                     kIni}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+// Morrowind.ini is a link to its own backup, which the backup replaces: the link then
+// leads to the new copy, and nothing is appended to the file left behind.
+TEST_F(PatchDialogueTest, IniLinkedToItsBackupIsNotReportedChanged) {
+    writeFile("Morrowind.ini.old", kIni);
+    ASSERT_EQ(symlink("Morrowind.ini.old", "Morrowind.ini"), 0);
+    EXPECT_EQ(run({6, 6}),
+              (Prompts{"Intro", "Confirm", "BackupNotice", "BackupDone", "RolledBack", "About"}));
+    EXPECT_EQ(readFile("Morrowind.ini"), kIni);
+    EXPECT_EQ(readFile("Morrowind.ini.old"), kIni);
+}
+
 // Whatever stands at the backup's name, or at its temporary name after a killed run, is
 // replaced by the new backup itself: nothing it leads to, nor any other name, is written.
 struct StandingNameCase {

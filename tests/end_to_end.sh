@@ -111,35 +111,37 @@ pipe_cases() {
 
 # What a player protected keeps its protection: a read-only older backup, and a
 # read-only ini, which the run must find out about before it replaces the older backup.
-# Root is not stopped by permission bits, so root runs these as an unprivileged account,
-# in a folder that account owns.
+# Root's rights would hide what a player meets, so root runs the player's cases as an
+# unprivileged account, in a folder that account owns; read-only binds root too.
 as_a_player_cases() {
-    local name protect boxes shown
-    while read -r name protect boxes shown; do
+    local name who protect boxes shown
+    while read -r name who protect boxes shown; do
         fresh_folder "$stale"
         chmod 0444 "$protect"
-        as_a_player "$name" "$boxes" "$shown"
+        as_a_player "$name" "$who" "$boxes" "$shown"
     done <<'CASES'
-read-only-backup Morrowind.ini.old 5 Morrowind.ini.old_n'a_pas_pu
-read-only-ini    Morrowind.ini     5 n'a_pas_pu_être_ouvert
+read-only-backup         player Morrowind.ini.old 5 Morrowind.ini.old_n'a_pas_pu
+read-only-ini            player Morrowind.ini     5 n'a_pas_pu_être_ouvert
+read-only-ini-whoever-runs self Morrowind.ini     5 n'a_pas_pu_être_ouvert
 CASES
 }
 
-as_a_player() {  # NAME BOXES TEXT-SHOWN (with _ for spaces)
+as_a_player() {  # NAME player|self BOXES TEXT-SHOWN (with _ for spaces)
     # Locals: run sees them, and the other cases keep the program and no wrapper.
-    local via=() program=$program
-    if [ "$(id -u)" -eq 0 ]; then
+    local via=() program=$program name=$1
+    shift
+    if [ "$1" = player ] && [ "$(id -u)" -eq 0 ]; then
         cp "$program" ./tolvane
         program=$scratch/tolvane
         chmod 755 "$scratch"
         chown -R nobody:nogroup "$scratch"
         via=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
     fi
-    run "$1" '\no\n\n\n\n' "$2"
-    grep -q "${3//_/ }" screen.txt || fail "$1: \"${3//_/ }\" not shown"
-    cmp -s Morrowind.ini "$sample" || fail "$1: Morrowind.ini changed"
-    same Morrowind.ini.old "$stale" || fail "$1: the older backup changed"
-    [ ! -e Morrowind.ini.old.tmp ] || fail "$1: the temporary backup was left"
+    run "$name" '\no\n\n\n\n' "$2"
+    grep -q "${3//_/ }" screen.txt || fail "$name: \"${3//_/ }\" not shown"
+    cmp -s Morrowind.ini "$sample" || fail "$name: Morrowind.ini changed"
+    same Morrowind.ini.old "$stale" || fail "$name: the older backup changed"
+    [ ! -e Morrowind.ini.old.tmp ] || fail "$name: the temporary backup was left"
     rm -f tolvane
 }
 
@@ -213,6 +215,17 @@ fault_cases() {
     run "after a temporary was left" "$accept_all" 7
     expect_sound "after a temporary was left" no
     echo "failed $total system calls in turn"
+
+    # A file system with no locks says so; only another run's lock refuses.
+    local error
+    for error in ENOLCK EOPNOTSUPP ENOSYS EINVAL; do
+        fresh_folder "$stale"
+        via=(strace -qq -o injected.txt -e trace=flock -e inject="flock:error=$error")
+        run "flock $error" "$accept_all" 7
+        grep -q INJECTED injected.txt || fail "flock $error: nothing was failed"
+        expect_ini "flock $error" "$block$fps"
+    done
+    via=()
 }
 
 order_case() {
@@ -226,6 +239,7 @@ order_case() {
     local steps=(
         '^openat\(AT_FDCWD[^,]*, "Morrowind\.ini", O_RDWR\|[^)]*O_APPEND'
         "^flock\([0-9]+<$ini>, LOCK_EX\|LOCK_NB\) = 0"
+        '^write\(1<[^>]*>, .*Programme cr'
         "^fsync\([0-9]+<$ini\.old\.tmp>\)"
         '^rename\("Morrowind\.ini\.old\.tmp", "Morrowind\.ini\.old"\)'
         "^fsync\([0-9]+<$folder>\)"
@@ -261,19 +275,19 @@ wait_for() {  # FILE TEXT: waits up to 10 seconds for TEXT to appear in FILE
     return 1
 }
 
-# The first run of a pair: the program in the background, its answers fed later
-# through a FIFO held open on descriptor 3.
-start_first_run() {
-    rm -f answers && mkfifo answers
-    "$program" < answers > first.txt 2>&1 &
-    first_pid=$!
-    exec 3> answers
+# A run in the background whose screen is NAME.txt, its answers fed later through a
+# FIFO held open on descriptor FD.
+start_held_run() {  # NAME FD
+    rm -f "$1.fifo" && mkfifo "$1.fifo"
+    "$program" < "$1.fifo" > "$1.txt" 2>&1 &
+    held_pid[$2]=$!
+    eval "exec $2> $1.fifo"
 }
 
-finish_first_run() {  # ANSWERS
-    printf "$1" >&3
-    exec 3>&-
-    wait "$first_pid" || fail "the first run's exit status is $?"
+finish_held_run() {  # FD ANSWERS
+    printf "$2" >&"$1"
+    eval "exec $1>&-"
+    wait "${held_pid[$1]}" || fail "a held run's exit status is $?"
 }
 
 # The second run finds the ini held and touches nothing.
@@ -293,12 +307,61 @@ first_run_ends_whole() {  # NAME
 
 held_at_fps_question() {
     fresh_folder "$stale"
-    start_first_run
+    start_held_run first 3
     printf '\n\n\n\n' >&3
     wait_for first.txt 'Souhaitez vous' || return
     second_run_is_refused "second run while the first waits at its FPS question" "$block" "$sample"
-    finish_first_run '\n\n\n'
+    finish_held_run 3 '\n\n\n'
     first_run_ends_whole "first run held at its FPS question"
+}
+
+# A double-click seen twice: both runs show their first box, then are answered in turn,
+# either one first. The one started second found the ini held, and touches nothing.
+two_runs_at_their_first_box() {  # FIRST-ANSWERED: first or second
+    fresh_folder "$stale"
+    start_held_run first 3
+    wait_for first.txt 'Programme cr' || return
+    start_held_run second 4
+    wait_for second.txt 'Programme cr' || return
+    if [ "$1" = first ]; then
+        finish_held_run 3 "$accept_all"
+        finish_held_run 4 "$accept_all"
+    else
+        finish_held_run 4 "$accept_all"
+        finish_held_run 3 "$accept_all"
+    fi
+    grep -q "n'a pas pu être ouvert" second.txt || fail "$1 answered first: the second run was not refused"
+    first_run_ends_whole "$1 answered first"
+}
+
+# An editor saves a new Morrowind.ini in its place while the run shows "La copie a été
+# correctement effectuée": the new file is left alone, and no success is reported.
+replaced_at_backup_done() {
+    fresh_folder "$stale"
+    start_held_run first 3
+    printf '\n\n\n' >&3
+    wait_for first.txt 'La copie a' || return
+    printf 'saved by an editor\r\n' > saved.tmp && mv saved.tmp Morrowind.ini
+    finish_held_run 3 '\n\n\n'
+    same Morrowind.ini $'saved by an editor\r\n' || fail "replaced at backup done: the new ini changed"
+    cmp -s Morrowind.ini.old "$sample" || fail "replaced at backup done: the backup is not the original"
+    ! grep -q $'mis \xc3\xa0 jour' first.txt || fail "replaced at backup done: \"mis à jour\" shown"
+}
+
+# A hangup that comes while a desktop dialog is being started, the box before the
+# backup's, ends the run at that box. The dialog is a stand-in that answers at once.
+hangup_as_a_dialog_starts() {
+    strace_env
+    fresh_folder "$stale"
+    mkdir -p dialogs && printf '#!/bin/sh\nexit 0\n' > dialogs/zenity && chmod 755 dialogs/zenity
+    local status=0
+    (strace -qq -o /dev/null -e trace=clone3,clone,vfork -e inject=clone3,clone,vfork:signal=SIGHUP:when=3 \
+        env -u WAYLAND_DISPLAY PATH="$scratch/dialogs" DISPLAY=:99 "$program" </dev/null >/dev/null 2>&1 ||
+        exit $?) 2>/dev/null ||
+        status=$?
+    [ "$status" -eq 129 ] || fail "hangup as a dialog starts: exit status $status, not the hangup's"
+    cmp -s Morrowind.ini "$sample" || fail "hangup as a dialog starts: Morrowind.ini changed"
+    same Morrowind.ini.old "$stale" || fail "hangup as a dialog starts: the older backup changed"
 }
 
 # The first run is stopped by strace as it returns from CALL inside its backup; the
@@ -389,6 +452,10 @@ CALLS
     terminal_closed_before_backup default
     terminal_closed_before_backup ignored
     hangup_inside_backup
+    two_runs_at_their_first_box first
+    two_runs_at_their_first_box second
+    replaced_at_backup_done
+    hangup_as_a_dialog_starts
 }
 
 # --- started from a file manager, on a desktop --------------------------------
