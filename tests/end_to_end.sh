@@ -532,6 +532,8 @@ desktop_cases() {
     desktop_run fps-declined "$zenity" 7 "$block" new Return Return Return Return Escape Return Return
     desktop_run question-window-closed "$zenity" 4 "" older Return close Return Return
     desktop_run fps-window-closed "$zenity" 7 "$block" new Return Return Return Return close Return Return
+    # A session whose locale is not UTF-8, as some minimal desktops start programs.
+    LC_ALL=C LANG=C desktop_run locale-not-utf8 "$zenity" 4 "" older Return Escape Return Return
     desktop_run dialog-dies "$(dialog_path dies)" 0 "" older
     desktop_run dialog-fails "$(dialog_path fails)" 0 "" older
 

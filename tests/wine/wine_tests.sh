@@ -262,6 +262,28 @@ run_case() {
         expect_file Morrowind.ini.old "$SAMPLE_INI"
         expect_no_temporary
         ;;
+    two-runs-at-their-first-box)
+        # A double-click seen twice: both runs show their first box before either is
+        # answered. The second, answered first, found the ini held and touches nothing.
+        printf 'an older backup\r\n' > "$play/Morrowind.ini.old"
+        launch=("$wine" "$exe")
+        start_run first
+        next_box || fail "the first run's first box never came"
+        local first_box=$box
+        start_run second
+        answer Return Return Return Return Return
+        wait_exit second
+        [ ${#captions[@]} -eq 6 ] || fail "${#captions[@]} boxes before the second run ended, expected 6"
+        expect_ini_unchanged
+        expect_older_backup
+        press "$first_box" Return
+        answer Return Return Return Return Return Return
+        wait_exit first
+        [ ${#captions[@]} -eq 12 ] || fail "${#captions[@]} boxes in all, expected 12"
+        expect_file Morrowind.ini "$run/with-fps.ini"
+        expect_file Morrowind.ini.old "$SAMPLE_INI"
+        expect_no_temporary
+        ;;
     full-disk)  # room for the backup but not for the whole block
         local size
         size=$(stat -c %s "$SAMPLE_INI")
