@@ -146,6 +146,35 @@ leave_player() {
     [ ${#player[@]} -eq 0 ] || as_player wineserver -k </dev/null >/dev/null 2>&1
 }
 
+# Two runs at once: the first is answered up to a box and waits there; the second, as a
+# player's double click starts it, cannot open the ini and touches nothing (a second run
+# that could would have shown more than five boxes); then the first is answered to its
+# end. A box is told from the other run's by its window.
+two_runs() {  # KEYS-BEFORE-THE-SECOND INI-MEANWHILE BACKUP-MEANWHILE
+    printf 'an older backup\r\n' | tee "$run/older-backup" > "$play/Morrowind.ini.old"
+    local returns=(Return Return Return Return Return Return Return)
+    launch=("$wine" "$exe")
+    start_run first
+    answer "${returns[@]:0:$1}"
+    next_box || fail "the first run's box $(($1 + 1)) never came"
+    local waiting=$box
+    start_run second
+    answer "${returns[@]:0:5}"
+    wait_exit second
+    [ ${#captions[@]} -eq $(($1 + 6)) ] || fail "${#captions[@]} boxes before the second run ended"
+    [ "${captions[-1]:-}" = "About Tolvane" ] || fail "the second run did not end at its about box"
+    expect_file Morrowind.ini "$2"
+    expect_file Morrowind.ini.old "$3"
+    press "$waiting" Return
+    answer "${returns[@]:0:$((6 - $1))}"
+    wait_exit first
+    [ ${#captions[@]} -eq 12 ] || fail "${#captions[@]} boxes in all, expected 12"
+    [ "${captions[11]:-}" = "About Tolvane" ] || fail "the first run did not end at its about box"
+    expect_file Morrowind.ini "$run/with-fps.ini"
+    expect_file Morrowind.ini.old "$SAMPLE_INI"
+    expect_no_temporary
+}
+
 # UTF-16LE of bytes 0 to 255 by iconv; the five bytes Windows-1252 leaves unassigned
 # become the C1 controls of the same value, as Windows maps them.
 cp1252_reference() {  # FILE
@@ -236,53 +265,12 @@ run_case() {
         expect_no_temporary
         ;;
     two-runs-at-once)
-        # The first run waits at its FPS question, its block written; a second run, as a
-        # player's double click starts it, cannot open the ini and touches nothing.
-        printf 'an older backup\r\n' > "$play/Morrowind.ini.old"
-        launch=("$wine" "$exe")
-        start_run first
-        answer Return Return Return Return
-        next_box || fail "the first run's FPS question never came"
-        local fps_box=$box
-        start_run second
-        answer Return Return Return Return Return
-        wait_exit second
-        # Four boxes and the FPS question of the first run, then the second run's five:
-        # a second run that could open the ini would have asked its own FPS question.
-        [ ${#captions[@]} -eq 10 ] || fail "${#captions[@]} boxes before the second run ended, expected 10"
-        [ "${captions[9]:-}" = "About Tolvane" ] || fail "the second run did not end at its about box"
-        expect_file Morrowind.ini "$run/without-fps.ini"
-        expect_file Morrowind.ini.old "$SAMPLE_INI"
-        press "$fps_box" Return
-        answer Return Return
-        wait_exit first
-        [ ${#captions[@]} -eq 12 ] || fail "${#captions[@]} boxes in all, expected 12"
-        [ "${captions[11]:-}" = "About Tolvane" ] || fail "the first run did not end at its about box"
-        expect_file Morrowind.ini "$run/with-fps.ini"
-        expect_file Morrowind.ini.old "$SAMPLE_INI"
-        expect_no_temporary
+        # The first run waits at its FPS question, its block written, when the second starts.
+        two_runs 4 "$run/without-fps.ini" "$SAMPLE_INI"
         ;;
     two-runs-at-their-first-box)
-        # A double-click seen twice: both runs show their first box before either is
-        # answered. The second, answered first, found the ini held and touches nothing.
-        printf 'an older backup\r\n' > "$play/Morrowind.ini.old"
-        launch=("$wine" "$exe")
-        start_run first
-        next_box || fail "the first run's first box never came"
-        local first_box=$box
-        start_run second
-        answer Return Return Return Return Return
-        wait_exit second
-        [ ${#captions[@]} -eq 6 ] || fail "${#captions[@]} boxes before the second run ended, expected 6"
-        expect_ini_unchanged
-        expect_older_backup
-        press "$first_box" Return
-        answer Return Return Return Return Return Return
-        wait_exit first
-        [ ${#captions[@]} -eq 12 ] || fail "${#captions[@]} boxes in all, expected 12"
-        expect_file Morrowind.ini "$run/with-fps.ini"
-        expect_file Morrowind.ini.old "$SAMPLE_INI"
-        expect_no_temporary
+        # A double-click seen twice: both runs show their first box before either is answered.
+        two_runs 0 "$SAMPLE_INI" "$run/older-backup"
         ;;
     full-disk)  # room for the backup but not for the whole block
         local size
