@@ -6,7 +6,11 @@
 #                                       a second build tree gives the same bytes
 #   exe_checks.sh resources EXE VERSION  its manifest, version details and icon
 #   exe_checks.sh release PROGRAM BUILD-DIR ARCHIVE-NAME WORK-DIR
-#                                       the players' archive holds the program and its README
+#                                       the players' archive holds the program, its README
+#                                       and the license
+#   exe_checks.sh dist SOURCE-DIR WORK-DIR
+#                                       two tools/release runs give the same bytes, and
+#                                       their entries the commit's time and owner 0/0
 set -uo pipefail
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -150,7 +154,7 @@ release() {
     [ -f "$work/$zip" ] || { fail "no $zip made"; return; }
     local contents
     contents=$(cmake -E tar tf "$work/$zip" | sed 's#^\./##' | grep -v '^$' | sort | tr '\n' ' ')
-    [ "$contents" = "README.txt $name " ] || fail "$zip holds: $contents"
+    [ "$contents" = "LICENSE README.txt $name " ] || fail "$zip holds: $contents"
     (cd "$work/unpacked" && cmake -E tar xf "../$zip")
     cmp -s "$exe" "$work/unpacked/$name" || fail "the packed $name is not the built one"
     [ -x "$work/unpacked/$name" ] || fail "the packed $name cannot be run"
@@ -161,8 +165,33 @@ release() {
         fail "README.txt lacks the English undo step"
 }
 
+dist() {
+    local source=$1 work=$2 n
+    rm -rf "$work" && mkdir -p "$work"
+    for n in 1 2; do
+        "$source/tools/release" "$work/$n" >"$work/release-$n.log" 2>&1 ||
+            { fail "tools/release failed: $(tail -n 5 "$work/release-$n.log")"; return; }
+    done
+    diff -r "$work/1" "$work/2" >/dev/null || fail "two tools/release runs gave different files"
+    (cd "$work/1" && sha256sum --check --quiet SHA256SUMS) || fail "SHA256SUMS does not match"
+    local when
+    when=$(TZ=UTC date -d "@$(git -C "$source" log -1 --format=%ct)" '+%Y-%m-%d %H:%M')
+    [ "$(TZ=UTC tar --numeric-owner -tvzf "$work"/1/*.tar.gz | awk '{ print $1, $2, $4, $5, $6 }')" = \
+      "-rw-r--r-- 0/0 $when LICENSE
+-rw-r--r-- 0/0 $when README.txt
+-rwxr-xr-x 0/0 $when tolvane" ] || fail "the tar.gz entries: $(tar --numeric-owner -tvzf "$work"/1/*.tar.gz)"
+    local zip_entries
+    zip_entries=$(/usr/bin/python3 -c 'import sys, zipfile
+for e in zipfile.ZipFile(sys.argv[1]).infolist():
+    print("%o %04d-%02d-%02d %02d:%02d" % ((e.external_attr >> 16,) + e.date_time[:5]), e.filename)' "$work"/1/*.zip)
+    [ "$zip_entries" = "100644 $when LICENSE
+100644 $when README.txt
+100755 $when tolvane.exe" ] || fail "the zip entries: $zip_entries"
+}
+
 case "${1:-}" in
 release) shift; release "$@" ;;
+dist) shift; dist "$@" ;;
 format) format "$2" ;;
 linux-format) linux-format "$2" ;;
 reproducible) shift; reproducible "$@" ;;
