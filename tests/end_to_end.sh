@@ -12,7 +12,9 @@
 #   end_to_end.sh desktop PROGRAM SAMPLE [PICTURES]
 #                                         started as from a file manager, on an Xvfb
 #                                         desktop: zenity and kdialog answered by xdotool;
-#                                         an accepted run's boxes saved in PICTURES
+#                                         an accepted run's boxes saved in PICTURES, with
+#                                         their title bars when TOLVANE_WINDOW_MANAGER
+#                                         names a window manager to run meanwhile
 set -euo pipefail
 export LC_ALL=C.UTF-8  # a row's length is counted in characters
 mode=$1
@@ -526,7 +528,9 @@ desktop_cases() {
     kdialog=$(dialog_path kdialog)
 
     shots=${pictures:-}
+    [ -z "$shots" ] || [ -z "${TOLVANE_WINDOW_MANAGER:-}" ] || start_window_manager "$TOLVANE_WINDOW_MANAGER"
     desktop_run accepted "$zenity" 7 "$block$fps" new Return Return Return Return Return Return Return
+    stop_window_manager
     shots=
     desktop_run declined-with-escape "$zenity" 4 "" older Return Escape Return Return
     desktop_run fps-declined "$zenity" 7 "$block" new Return Return Return Return Escape Return Return

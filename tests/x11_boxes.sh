@@ -30,6 +30,21 @@ stop_display() {  # STATE-FOLDER
     rm -f "$1/xvfb.pid"
 }
 
+# A window manager draws the title bars a player sees; it runs only while the pictures
+# for the README are taken, and each picture then takes in the window's frame.
+frame=()
+start_window_manager() {  # COMMAND...
+    "$@" >/dev/null 2>&1 &
+    window_manager=$!
+    frame=(-frame)
+    sleep 1
+}
+
+stop_window_manager() {
+    [ -z "${window_manager:-}" ] || kill "$window_manager" 2>/dev/null
+    window_manager="" frame=()
+}
+
 seen=" "
 captions=()
 
@@ -104,7 +119,7 @@ answer() {  # KEY...
             break
         fi
         sleep 0.6
-        [ -n "${shots:-}" ] && import -window "$box" "$shots/$(printf %02d "${#captions[@]}").png"
+        [ -n "${shots:-}" ] && import "${frame[@]}" -window "$box" "$shots/$(printf %02d "${#captions[@]}").png"
         if [ "$key" = close ]; then
             close_box "$box"
         else

@@ -58,6 +58,9 @@ setup() {
     "$wine" wineboot -i </dev/null >"$state/wineboot.log" 2>&1 || { echo "wineboot failed"; exit 1; }
     # No window manager runs, so let Wine draw the captions itself: they show on screenshots.
     "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >>"$state/wineboot.log" 2>&1
+    # Wine draws the close button with its own Marlett font, which it finds in the prefix.
+    cp /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null ||
+        echo "no Marlett font: the close button shows as a letter"
     wineserver -w
     # One server for the whole run, started here so that no test's limits or files leak into it.
     setsid wineserver -p </dev/null >/dev/null 2>&1
