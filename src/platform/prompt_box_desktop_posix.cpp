@@ -98,6 +98,15 @@ std::string_view characterLocale(const char* const* environment) {
     return "C";
 }
 
+// The signals the program holds off, and one more.
+sigset_t endingSignalsAnd(int other) {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int signal : kEndingSignals) sigaddset(&signals, signal);
+    sigaddset(&signals, other);
+    return signals;
+}
+
 // The dialog starts with the signals the program holds off back to their defaults,
 // and prints nowhere: nothing it says reaches the program's output. It is started by
 // its absolute path, never searched for again.
@@ -112,11 +121,8 @@ bool startDialog(const std::string& path, const std::vector<std::string>& args, 
 
     posix_spawn_file_actions_t files;
     posix_spawnattr_t attributes;
-    sigset_t defaults;
+    const sigset_t defaults = endingSignalsAnd(SIGPIPE);
     sigset_t none;
-    sigemptyset(&defaults);
-    for (int signal : kEndingSignals) sigaddset(&defaults, signal);
-    sigaddset(&defaults, SIGPIPE);
     sigemptyset(&none);
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
@@ -138,10 +144,7 @@ bool startDialog(const std::string& path, const std::vector<std::string>& args, 
 class SignalsHeldForADialog {
 public:
     SignalsHeldForADialog() {
-        sigset_t held;
-        sigemptyset(&held);
-        for (int signal : kEndingSignals) sigaddset(&held, signal);
-        sigaddset(&held, SIGCHLD);
+        const sigset_t held = endingSignalsAnd(SIGCHLD);
         ::sigprocmask(SIG_BLOCK, &held, &previous_);
         waiting_ = previous_;
         for (int signal : kEndingSignals) sigdelset(&waiting_, signal);
