@@ -38,6 +38,11 @@ require_tools() {
         echo "(the win64 preset runs this suite on a 64-bit build there)"
         exit "$SKIP"
     fi
+    if [ "$wine" = wine ] && ! dpkg -s wine32:i386 >/dev/null 2>&1; then
+        echo "wine32:i386 is not installed, so Wine cannot run tolvane.exe"
+        echo "(the win64 preset runs this suite on a 64-bit build there)"
+        exit "$SKIP"
+    fi
 }
 
 wine_env() {
