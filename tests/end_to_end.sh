@@ -108,6 +108,17 @@ pipe_cases() {
     grep -q $'cr\xc3\xa9\xc3\xa9 par Quedrin' screen.txt || fail "accents are not drawn as UTF-8"
     expect_closed_boxes
 
+    # Started with standard output or input closed, as some launchers start programs:
+    # no box is written into the ini, and none of its lines is read as an answer.
+    local closed
+    for closed in '>&- 2>/dev/null' '<&- >/dev/null 2>&1'; do
+        fresh_folder "$stale"
+        (printf '\nn\n\n\n' | eval 'env -u DISPLAY -u WAYLAND_DISPLAY "$program"' "$closed") ||
+            fail "started with $closed: exit status $?"
+        cmp -s Morrowind.ini "$sample" || fail "started with $closed: Morrowind.ini changed"
+        same Morrowind.ini.old "$stale" || fail "started with $closed: the older backup changed"
+    done
+
     as_a_player_cases
 }
 
@@ -222,10 +233,11 @@ fault_cases() {
     local error
     for error in ENOLCK EOPNOTSUPP ENOSYS EINVAL; do
         fresh_folder "$stale"
-        via=(strace -qq -o injected.txt -e trace=flock -e inject="flock:error=$error")
-        run "flock $error" "$accept_all" 7
-        grep -q INJECTED injected.txt || fail "flock $error: nothing was failed"
-        expect_ini "flock $error" "$block$fps"
+        via=(strace -qq -o injected.txt -P "$scratch/Morrowind.ini" -e trace=fcntl
+             -e inject="fcntl:error=$error:when=1")
+        run "lock $error" "$accept_all" 7
+        grep -q 'F_OFD_SETLK.*INJECTED' injected.txt || fail "lock $error: the lock was not failed"
+        expect_ini "lock $error" "$block$fps"
     done
     via=()
 }
@@ -233,14 +245,14 @@ fault_cases() {
 order_case() {
     strace_env
     fresh_folder "$stale"
-    printf "$accept_all" | strace -qq -y -s 4096 -o calls.txt -e trace=openat,flock,fsync,rename,write \
+    printf "$accept_all" | strace -qq -y -s 4096 -o calls.txt -e trace=openat,fcntl,fsync,rename,write \
         "$program" > screen.txt 2> stderr.txt
     local folder ini
     folder=$(realpath .)
     ini="$folder/Morrowind\.ini"
     local steps=(
         '^openat\(AT_FDCWD[^,]*, "Morrowind\.ini", O_RDWR\|[^)]*O_APPEND'
-        "^flock\([0-9]+<$ini>, LOCK_EX\|LOCK_NB\) = 0"
+        "^fcntl\([0-9]+<$ini>, F_OFD_SETLK, \{l_type=F_WRLCK, l_whence=SEEK_SET, l_start=4611686018427387904, l_len=1\}\) = 0"
         '^write\(1<[^>]*>, .*Programme cr'
         "^fsync\([0-9]+<$ini\.old\.tmp>\)"
         '^rename\("Morrowind\.ini\.old\.tmp", "Morrowind\.ini\.old"\)'
@@ -282,7 +294,7 @@ wait_for() {  # FILE TEXT: waits up to 10 seconds for TEXT to appear in FILE
 # waiting for a box never reads it.
 start_held_run() {  # NAME FD
     rm -f "$1.fifo" "$1.txt" && mkfifo "$1.fifo"
-    "$program" < "$1.fifo" > "$1.txt" 2>&1 &
+    "${via[@]}" "$program" < "$1.fifo" > "$1.txt" 2>&1 &
     held_pid[$2]=$!
     eval "exec $2> $1.fifo"
 }
@@ -352,6 +364,23 @@ replaced_at_backup_done() {
     same Morrowind.ini $'saved by an editor\r\n' || fail "replaced at backup done: the new ini changed"
     cmp -s Morrowind.ini.old "$sample" || fail "replaced at backup done: the backup is not the original"
     ! grep -q $'mis \xc3\xa0 jour' first.txt || fail "replaced at backup done: \"mis à jour\" shown"
+}
+
+# A launcher saves its settings while the first box shows, then the block cannot be
+# written: the ini is cut back to what was backed up, the launcher's edit included.
+edited_before_backup_then_append_fails() {
+    strace_env
+    fresh_folder "$stale"
+    local via=(strace -qq -o /dev/null -P "$scratch/Morrowind.ini" -e trace=write
+               -e inject=write:error=ENOSPC:when=1)
+    start_held_run first 3
+    wait_for first.txt 'Programme cr' || return
+    printf 'Saved by the launcher=1\r\n' >> Morrowind.ini
+    finish_held_run 3 '\n\n\n\n\n\n'
+    with_sample $'Saved by the launcher=1\r\n' > edited.ini
+    cmp -s Morrowind.ini edited.ini || fail "edited, then the append failed: the ini is not as backed up"
+    cmp -s Morrowind.ini.old edited.ini || fail "edited, then the append failed: the backup lacks the edit"
+    grep -q 'disque plein' first.txt || fail "edited, then the append failed: no disk-full box"
 }
 
 # A hangup that comes while a desktop dialog is being started, the box before the
@@ -461,6 +490,7 @@ CALLS
     two_runs_at_their_first_box first
     two_runs_at_their_first_box second
     replaced_at_backup_done
+    edited_before_backup_then_append_fails
     hangup_as_a_dialog_starts
 }
 
@@ -542,6 +572,7 @@ desktop_cases() {
     desktop_run fps-window-closed "$zenity" 7 "$block" new Return Return Return Return close Return Return
     # A session whose locale is not UTF-8, as some minimal desktops start programs.
     LC_ALL=C LANG=C desktop_run locale-not-utf8 "$zenity" 4 "" older Return Escape Return Return
+    LC_ALL= LANG=de_DE.UTF-8 desktop_run locale-not-installed "$zenity" 4 "" older Return Escape Return Return
     desktop_run dialog-dies "$(dialog_path dies)" 0 "" older
     desktop_run dialog-fails "$(dialog_path fails)" 0 "" older
 

@@ -36,7 +36,7 @@ private:
         static const char* const names[] = {
             "Intro",      "Confirm",      "BackupNotice", "BackupDone", "FpsCounter",
             "Updated",    "NoChange",     "About",        "IniMissing", "BackupFailed",
-            "OpenFailed", "RolledBack",   "RestoreNeeded"};
+            "OpenFailed", "RolledBack",   "RestoreNeeded", "IniReplaced"};
         static_assert(std::size(names) == kPromptCount);
         for (std::size_t i = 0; i < kPromptCount; ++i)
             if (&shownPrompt == &kPrompts[i]) return names[i];

@@ -64,7 +64,7 @@ TEST_P(BackupSizeTest, BackupIsByteForByteAndReplacesALongerOne) {
     writeFile("Morrowind.ini.old", everyByteValue(GetParam() + 4096));
     IniPatch patch;
     ASSERT_EQ(patch.openIni(), OpenResult::Opened);
-    EXPECT_TRUE(patch.backUpIni());
+    EXPECT_EQ(patch.backUpIni(), BackupResult::Done);
     EXPECT_EQ(readFile("Morrowind.ini.old"), original);
     EXPECT_EQ(readFile("Morrowind.ini"), original);
 }
@@ -89,7 +89,7 @@ TEST_P(BackupModeTest, BackupHasTheIniPermissionsWhateverTheUmask) {
     const mode_t previousMask = umask(077);
     IniPatch patch;
     const OpenResult opened = patch.openIni();
-    const bool copied = opened == OpenResult::Opened && patch.backUpIni();
+    const bool copied = opened == OpenResult::Opened && patch.backUpIni() == BackupResult::Done;
     umask(previousMask);
     ASSERT_TRUE(copied);
     struct stat backup;
@@ -104,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, BackupModeTest,
 TEST_F(IniPatchTest, MissingIniIsReportedAndNeitherFileIsCreated) {
     IniPatch patch;
     EXPECT_EQ(patch.openIni(), OpenResult::Missing);
-    EXPECT_FALSE(patch.backUpIni());
+    EXPECT_NE(patch.backUpIni(), BackupResult::Done);
     EXPECT_FALSE(patch.appendSettings());
     EXPECT_FALSE(exists("Morrowind.ini"));
     EXPECT_FALSE(exists("Morrowind.ini.old"));

@@ -389,8 +389,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SearchCase{"UnsetMeansUsrBinThenBin", nullptr, nullptr}),
     [](const auto& test) { return std::string(test.param.name); });
 
-// The dialog's environment: the run's own, with LC_ALL=C.UTF-8 where its locale is not
-// UTF-8, since zenity refuses the French texts there.
+// The dialog's environment: the run's own, with LC_ALL=C.UTF-8 in place of any LC_ALL,
+// since zenity refuses the French texts in a locale that is not UTF-8 or not installed.
 struct EnvironmentCase {
     const char* name;
     std::vector<const char*> given;
@@ -411,13 +411,15 @@ INSTANTIATE_TEST_SUITE_P(
     Locales, DialogEnvironmentTest,
     ::testing::Values(
         EnvironmentCase{"Utf8LangIsKept", {"HOME=/home/p", "LANG=fr_FR.utf8"},
-                        {"HOME=/home/p", "LANG=fr_FR.utf8"}},
+                        {"HOME=/home/p", "LANG=fr_FR.utf8", "LC_ALL=C.UTF-8"}},
         EnvironmentCase{"NoLocaleAtAll", {"HOME=/home/p"}, {"HOME=/home/p", "LC_ALL=C.UTF-8"}},
         EnvironmentCase{"CLocale", {"LC_ALL=C", "LANG=C"}, {"LANG=C", "LC_ALL=C.UTF-8"}},
         EnvironmentCase{"Latin1LcAllOverUtf8Lang", {"LANG=fr_FR.UTF-8", "LC_ALL=fr_FR.ISO-8859-1"},
                         {"LANG=fr_FR.UTF-8", "LC_ALL=C.UTF-8"}},
-        EnvironmentCase{"EmptyLcAllLeavesItToLcCtype", {"LC_ALL=", "LC_CTYPE=C.UTF-8", "LANG=C"},
-                        {"LC_ALL=", "LC_CTYPE=C.UTF-8", "LANG=C"}}),
+        EnvironmentCase{"Utf8LocaleNotInstalled", {"LANG=de_DE.UTF-8"},
+                        {"LANG=de_DE.UTF-8", "LC_ALL=C.UTF-8"}},
+        EnvironmentCase{"EmptyLcAll", {"LC_ALL=", "LC_CTYPE=C.UTF-8", "LANG=C"},
+                        {"LC_CTYPE=C.UTF-8", "LANG=C", "LC_ALL=C.UTF-8"}}),
     [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace

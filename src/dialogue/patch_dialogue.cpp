@@ -12,8 +12,19 @@ void reportClose(PromptBox& box, CloseResult result) {
     switch (result) {
         case CloseResult::Saved: show(box, PromptId::UpdatedPrompt); return;
         case CloseResult::RolledBack: show(box, PromptId::RolledBackPrompt); return;
+        case CloseResult::IniReplaced: show(box, PromptId::IniReplacedPrompt); return;
         case CloseResult::RestoreNeeded: show(box, PromptId::RestoreNeededPrompt); return;
     }
+}
+
+PromptId afterBackup(BackupResult result) {
+    switch (result) {
+        case BackupResult::Done: break;
+        case BackupResult::OpenFailed: return PromptId::OpenFailedPrompt;
+        case BackupResult::Failed: return PromptId::BackupFailedPrompt;
+        case BackupResult::IniReplaced: return PromptId::IniReplacedPrompt;
+    }
+    return PromptId::BackupDonePrompt;
 }
 
 // Everything between the player's Yes and the about box. What opening Morrowind.ini found
@@ -27,11 +38,9 @@ void patchIni(PromptBox& box, IniPatch& patch, OpenResult opened) {
         case OpenResult::Missing: show(box, PromptId::IniMissingPrompt); return;
         case OpenResult::Failed: show(box, PromptId::OpenFailedPrompt); return;
     }
-    if (!patch.backUpIni()) {
-        show(box, PromptId::BackupFailedPrompt);
-        return;
-    }
-    show(box, PromptId::BackupDonePrompt);
+    const PromptId backup = afterBackup(patch.backUpIni());
+    show(box, backup);
+    if (backup != PromptId::BackupDonePrompt) return;
     // After a failed write there is no question worth asking; closeIni undoes it.
     if (patch.appendSettings() && isYes(show(box, PromptId::FpsCounterPrompt)))
         patch.appendFpsCounterLine();
@@ -40,9 +49,10 @@ void patchIni(PromptBox& box, IniPatch& patch, OpenResult opened) {
 
 }  // namespace
 
-// Morrowind.ini is opened, and held against every other run, before the first box and
+// Morrowind.ini is opened, and locked against every other run, before the first box and
 // until the last: a second run started at any moment meanwhile, a double-click seen twice
-// among them, finds it held and touches nothing.
+// among them, finds it locked and touches nothing. Only the player's Yes opens it for
+// writing, where that asks anything of the system.
 int runPatchDialogue(PromptBox& box) {
     IniPatch patch;
     const OpenResult opened = patch.openIni();

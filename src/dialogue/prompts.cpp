@@ -82,6 +82,11 @@ constexpr std::array<Prompt, kPromptCount> kPrompts = {{
      "Votre fichier Morrowind.ini est peut-" E_CIRC "tre incomplet. Supprimez le fichier "
      "Morrowind.ini et renommez le fichier Morrowind.ini.old.",
      PromptStyle::OkError},
+    {kCaption,
+     "Le fichier Morrowind.ini a " E_ACUTE "t" E_ACUTE " remplac" E_ACUTE " ou d" E_ACUTE
+     "plac" E_ACUTE " par un autre programme pendant la modification.\n\n"
+     "Votre fichier Morrowind.ini n'a pas " E_ACUTE "t" E_ACUTE " modifi" E_ACUTE ".",
+     PromptStyle::OkError},
 }};
 
 namespace {

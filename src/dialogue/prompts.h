@@ -22,6 +22,7 @@ enum class PromptId : unsigned char {
     OpenFailedPrompt,
     RolledBackPrompt,
     RestoreNeededPrompt,
+    IniReplacedPrompt,
     Count,
 };
 

@@ -14,13 +14,18 @@ OpenResult IniPatch::openIni() { return ini_.open(kIniName); }
 
 // Morrowind.ini may lose its name under a run: an editor saves a new file in its place, or
 // the ini is a link to its own backup, which the backup replaces. A file that no name
-// leads to is neither backed up over the older backup nor changed.
-bool IniPatch::backUpIni() {
-    return ini_.isStillNamed() && ini_.copyTo(kBackupName, kBackupTempName);
+// leads to is neither backed up over the older backup nor changed. It is looked for
+// again once open for writing, which is the file changed from then on.
+BackupResult IniPatch::backUpIni() {
+    if (!ini_.isStillNamed()) return BackupResult::IniReplaced;
+    if (!ini_.openForWriting()) return BackupResult::OpenFailed;
+    if (!ini_.isStillNamed()) return BackupResult::IniReplaced;
+    return ini_.copyTo(kBackupName, kBackupTempName) ? BackupResult::Done : BackupResult::Failed;
 }
 
 bool IniPatch::appendSettings() {
-    writeFailed_ = !ini_.isStillNamed();
+    replaced_ = !ini_.isStillNamed();
+    writeFailed_ = replaced_;
     appendText(SettingsBlock);
     return !writeFailed_;
 }
@@ -28,11 +33,14 @@ bool IniPatch::appendSettings() {
 void IniPatch::appendFpsCounterLine() { appendText(FpsCounterLine); }
 
 CloseResult IniPatch::closeIni() {
-    // Whatever went wrong, the file cut back is the one held, never what the name leads
-    // to now.
-    if (!writeFailed_ && ini_.flush() && ini_.close() && ini_.isStillNamed())
-        return CloseResult::Saved;
-    return ini_.restoreLength() ? CloseResult::RolledBack : CloseResult::RestoreNeeded;
+    if (!writeFailed_ && ini_.flush() && ini_.close()) {
+        if (ini_.isStillNamed()) return CloseResult::Saved;
+        replaced_ = true;
+    }
+    // Whatever went wrong, the file cut back is the one changed, never what the name
+    // leads to now.
+    if (!ini_.restoreLength()) return CloseResult::RestoreNeeded;
+    return replaced_ ? CloseResult::IniReplaced : CloseResult::RolledBack;
 }
 
 // Morrowind reads its ini as a Windows text file, so every line ends in CR LF, on

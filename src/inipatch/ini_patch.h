@@ -17,7 +17,8 @@ constexpr std::string_view SettingsBlock =
     "\n\nMin FPS=15\nMaX FPS=85\nInterior Cell Buffer=0\nExterior Cell Buffer=0\n";
 constexpr std::string_view FpsCounterLine = "Show FPS=1\n";
 
-enum class CloseResult { Saved, RolledBack, RestoreNeeded };
+enum class BackupResult { Done, OpenFailed, Failed, IniReplaced };
+enum class CloseResult { Saved, RolledBack, IniReplaced, RestoreNeeded };
 
 // The only change the program makes on disk: back Morrowind.ini up, then add the
 // settings at its end. The existing content is never read except by the copy.
@@ -28,23 +29,24 @@ enum class CloseResult { Saved, RolledBack, RestoreNeeded };
 // changes, nor reports changed, a file the game no longer reads.
 class IniPatch {
 public:
-    // Opens Morrowind.ini for writing, never creating it, before anything is touched.
-    // Failed: it has no write permission or cannot be written, is no file, or another
-    // run holds it.
+    // Opens and locks Morrowind.ini, never creating it, before anything is touched; on
+    // Windows, for reading only. Failed: it is read-only or cannot be written, is no
+    // file, or another run holds it.
     OpenResult openIni();
-    // Copies the open Morrowind.ini to Morrowind.ini.old, replacing an earlier backup
-    // whole, and only once the copy is on disk. False: the earlier backup stays as it was
-    // (or is already the whole copy, when only the last flush of the folder failed), or
-    // the name Morrowind.ini leads to another file now.
-    bool backUpIni();
+    // Opens Morrowind.ini for writing, then copies it to Morrowind.ini.old, replacing an
+    // earlier backup whole, and only once the copy is on disk. Otherwise the earlier
+    // backup stays as it was (or is already the whole copy, when only the last flush of
+    // the folder failed). OpenFailed: another program writes the ini. IniReplaced: the
+    // name Morrowind.ini leads to another file now.
+    BackupResult backUpIni();
     // Appends SettingsBlock. False if it could not be written whole, or if the name
     // Morrowind.ini leads to another file now; closeIni undoes it.
     bool appendSettings();
     // Appends FpsCounterLine after the block; skipped once a write has failed.
     void appendFpsCounterLine();
     // Flushes the file to disk and closes it for writing. If anything could not be
-    // stored, or the name Morrowind.ini leads to another file now, cuts the held file back
-    // to its length before the patch, so it equals the backup again.
+    // stored, or the name Morrowind.ini leads to another file now, cuts the file back to
+    // what was backed up, so it equals the backup again.
     CloseResult closeIni();
 
 private:
@@ -52,6 +54,7 @@ private:
 
     LockedFile ini_;
     bool writeFailed_ = false;
+    bool replaced_ = false;
 };
 
 }  // namespace tolvane

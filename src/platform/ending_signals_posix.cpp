@@ -18,6 +18,11 @@ void deferEndingSignals() {
     remember.sa_handler = rememberEndingSignal;
     sigemptyset(&remember.sa_mask);
     remember.sa_flags = 0;  // no SA_RESTART: a box waiting for its line wakes up
+    // A mask inherited from the parent would hide them for the whole run.
+    sigset_t ending;
+    sigemptyset(&ending);
+    for (int signal : kEndingSignals) sigaddset(&ending, signal);
+    ::sigprocmask(SIG_UNBLOCK, &ending, nullptr);
     for (int signal : kEndingSignals) {
         struct sigaction previous {};
         // nohup starts a program with the hangup ignored.

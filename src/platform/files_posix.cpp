@@ -1,11 +1,11 @@
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/file_copy_posix.h"
 #include "platform/files.h"
 
 namespace tolvane {
@@ -29,69 +29,13 @@ public:
     }
     // Closes now; false if the close reported an error.
     bool close() {
-        const int fd = fd_;
-        fd_ = -1;
+        const int fd = release();
         return fd >= 0 && ::close(fd) == 0;
     }
 
 private:
     int fd_;
 };
-
-bool writeAll(int fd, const char* bytes, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, bytes, size);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-// Streams `in` from `offset` to its end into `out` through one small buffer.
-bool copyThroughBuffer(int in, off_t offset, int out) {
-    static char buffer[128 * 1024];
-    for (;;) {
-        const ssize_t got = ::pread(in, buffer, sizeof buffer, offset);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return false;
-        if (got == 0) return true;
-        if (!writeAll(out, buffer, static_cast<std::size_t>(got))) return false;
-        offset += got;
-    }
-}
-
-// Copies all of `in`, `size` bytes and whatever may follow them, to `out`. Reads at
-// explicit offsets: `in` is the locked ini, whose own position is left alone.
-bool copyContents(int in, int out, off_t size) {
-    off_t done = 0;
-#if defined(__linux__)
-    // The kernel copies without passing the bytes through this process, which keeps a
-    // large ini as quick to back up as cp does. It is asked for no more than the file
-    // holds: asking past the end at a file-size limit fails even with nothing left.
-    // Where it cannot copy at all (another kind of file system, an old kernel), it says
-    // so before copying anything and the loop below takes over.
-    while (done < size) {
-        off_t from = done;
-        const ssize_t copied = ::copy_file_range(in, &from, out, nullptr,
-                                                 static_cast<std::size_t>(size - done), 0);
-        if (copied > 0) {
-            done += copied;
-            continue;
-        }
-        if (copied == 0) break;
-        if (errno == EINTR) continue;
-        const bool unsupported =
-            errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
-        if (done > 0 || !unsupported) return false;
-        break;
-    }
-#else
-    (void)size;
-#endif
-    return copyThroughBuffer(in, done, out);
-}
 
 // A backup with no write permission is kept, although a rename would replace it: the
 // player may have made it read-only to keep it, and permission bits do not stop root.
@@ -112,11 +56,25 @@ bool takeOwnerAndMode(int backup, const struct stat& ini) {
     return ::fchmod(backup, ini.st_mode & 0777) == 0;
 }
 
-// Only another run's lock refuses. A file system that offers no locks at all (NFS
-// without its lock service, some FUSE ones) is used without one, as any editor uses it.
+// The lock every run takes, native or under Wine, whose server turns a Windows range
+// lock into this same kind of record lock: one byte at 2^62, far past any ini's end.
+// It belongs to the open file, not the process, and goes with its last descriptor, so a
+// killed run never blocks the next one. Only another run's lock refuses: a file system
+// that offers no locks (NFS without its lock service, some FUSE ones) is used without.
 bool lockAgainstOtherRuns(int fd) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
-    return errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL;
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = off_t{1} << 62;
+    lock.l_len = 1;
+    return ::fcntl(fd, F_OFD_SETLK, &lock) == 0 || (errno != EAGAIN && errno != EACCES);
+}
+
+bool leadsTo(const char* name, int fd) {
+    struct stat held;
+    struct stat named;
+    return fd >= 0 && ::fstat(fd, &held) == 0 && ::stat(name, &named) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
 
 // Makes a rename in the current folder survive a power cut.
@@ -133,9 +91,7 @@ LockedFile::~LockedFile() {
 }
 
 // O_NONBLOCK keeps a FIFO in place of the file from hanging the open; regular files
-// ignore it. The lock is flock's, tied to the open file and dropped with its last
-// descriptor, so a killed run never blocks the next one. The length is read once the
-// lock is held. Root may open a file with no write permission, so its mode is read too.
+// ignore it. Root may open a file with no write permission, so its mode is read too.
 OpenResult LockedFile::open(const char* path) {
     Fd fd(::open(path, O_RDWR | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!fd.valid()) return errno == ENOENT ? OpenResult::Missing : OpenResult::Failed;
@@ -146,34 +102,36 @@ OpenResult LockedFile::open(const char* path) {
     Fd held(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
     if (!held.valid()) return OpenResult::Failed;
     path_ = path;
-    lengthAtOpen_ = info.st_size;
+    keptLength_ = info.st_size;
     handle_ = fd.release();
     held_ = held.release();
     return OpenResult::Opened;
 }
 
+// Open for writing since open(): a native program's write access changes nothing for
+// other programs.
+bool LockedFile::openForWriting() { return isOpen(); }
+
 bool LockedFile::isOpen() const { return handle_ >= 0; }
 
-bool LockedFile::isStillNamed() const {
-    struct stat held;
-    struct stat named;
-    return held_ >= 0 && ::fstat(static_cast<int>(held_), &held) == 0 &&
-           ::stat(path_, &named) == 0 && held.st_dev == named.st_dev &&
-           held.st_ino == named.st_ino;
-}
+bool LockedFile::isStillNamed() const { return leadsTo(path_, static_cast<int>(held_)); }
 
 // O_EXCL: a leftover that is still there, or a link put back in its place, is never
-// written through. The copy is private until it has the ini's owner and permissions.
+// written through. A `temp` that is the ini's own file (the ini a link to it) is never
+// removed. The copy is private until it has the ini's owner and permissions.
 bool LockedFile::copyTo(const char* to, const char* temp) {
     const int in = static_cast<int>(handle_);
     struct stat ini;
-    if (!isOpen() || ::fstat(in, &ini) != 0 || !mayReplace(to)) return false;
+    if (!isOpen() || ::fstat(in, &ini) != 0 || !mayReplace(to) || leadsTo(temp, in)) return false;
     if (::unlink(temp) != 0 && errno != ENOENT) return false;
     Fd out(::open(temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR));
     if (!out.valid()) return false;
-    if (takeOwnerAndMode(out.get(), ini) && copyContents(in, out.get(), ini.st_size) &&
-        ::fsync(out.get()) == 0 && out.close() && ::rename(temp, to) == 0)
+    off_t copied = 0;
+    if (takeOwnerAndMode(out.get(), ini) && copyContents(in, out.get(), ini.st_size, copied) &&
+        ::fsync(out.get()) == 0 && out.close() && ::rename(temp, to) == 0) {
+        keptLength_ = copied;
         return syncFolder();
+    }
     ::unlink(temp);
     return false;
 }
@@ -194,7 +152,7 @@ bool LockedFile::restoreLength() {
     Fd writing(static_cast<int>(handle_));
     handle_ = -1;
     const int file = static_cast<int>(held_);
-    const bool cut = held_ >= 0 && ::ftruncate(file, lengthAtOpen_) == 0 && ::fsync(file) == 0;
+    const bool cut = held_ >= 0 && ::ftruncate(file, keptLength_) == 0 && ::fsync(file) == 0;
     const bool closed = !writing.valid() || writing.close();
     return cut && closed;
 }

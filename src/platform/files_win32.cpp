@@ -31,12 +31,20 @@ private:
     HANDLE handle_;
 };
 
-// Others may go on reading the ini (the game, an editor), but nobody else may write to
-// it while this handle is open: a second run of the program asks for write access too,
-// so it cannot open the ini until the first has closed it, or has ended in any way.
-HANDLE openHeld(const char* path, DWORD access) {
-    return CreateFileA(path, access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+HANDLE openExisting(const char* path, DWORD access, DWORD share) {
+    return CreateFileA(path, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The lock every run takes, as tolvane.exe or natively: one byte at 2^62, far past any
+// ini's end. Wine's server turns it into a record lock on the Linux file, which the
+// native program's lock meets. Only another run's lock refuses: a file system that
+// offers no locks is used without one.
+bool lockAgainstOtherRuns(HANDLE file) {
+    OVERLAPPED at{};
+    at.OffsetHigh = 1u << 30;
+    if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
+        return true;
+    return GetLastError() != ERROR_LOCK_VIOLATION;
 }
 
 bool seek(HANDLE file, std::int64_t offset, DWORD from) {
@@ -54,6 +62,14 @@ bool isReadOnly(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
+// Windows refuses to write a read-only file even to administrators; Wine run by root
+// would write it, so the attribute itself is what refuses.
+bool isWritableDiskFile(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info;
+    return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+           !(info.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
+}
+
 bool writeAll(HANDLE file, const char* bytes, std::size_t size) {
     while (size > 0) {
         DWORD written = 0;
@@ -65,16 +81,18 @@ bool writeAll(HANDLE file, const char* bytes, std::size_t size) {
     return true;
 }
 
-// The copy reads through the handle that holds the ini. Opening the ini once more
-// (CopyFileA does) would clash with that handle's write access on Windows itself.
-bool copyContents(HANDLE in, HANDLE out) {
+// The copy reads through the handle open for writing. Opening the ini once more
+// (CopyFileA does) would clash with that handle's share mode on Windows itself.
+bool copyContents(HANDLE in, HANDLE out, std::int64_t& copied) {
     char buffer[16 * 1024];  // on the stack: a static one would be stored in the program
+    copied = 0;
     if (!seek(in, 0, FILE_BEGIN)) return false;
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(in, buffer, sizeof buffer, &got, nullptr)) return false;
         if (got == 0) return true;
         if (!writeAll(out, buffer, got)) return false;
+        copied += got;
     }
 }
 
@@ -88,7 +106,13 @@ bool sameFile(HANDLE a, HANDLE b) {
            first.nFileIndexLow == second.nFileIndexLow;
 }
 
-// LockedFile keeps its handle as an integer, so that its header needs no windows.h.
+// Asking for no access opens the name without clashing with any share mode.
+bool leadsTo(const char* name, HANDLE file) {
+    Handle named(openExisting(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
+    return file != INVALID_HANDLE_VALUE && named.valid() && sameFile(named.get(), file);
+}
+
+// LockedFile keeps its handles as integers, so that its header needs no windows.h.
 HANDLE toHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 std::intptr_t fromHandle(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
 
@@ -97,53 +121,69 @@ std::intptr_t fromHandle(HANDLE handle) { return reinterpret_cast<std::intptr_t>
 LockedFile::~LockedFile() {
     if (isOpen()) close();
     if (toHandle(held_) != INVALID_HANDLE_VALUE) CloseHandle(toHandle(held_));
+    if (toHandle(lock_) != INVALID_HANDLE_VALUE) CloseHandle(toHandle(lock_));
 }
 
-// A file with the read-only attribute cannot be opened for writing, by administrators
-// either. The second handle keeps the file, and its share mode, once the first is closed.
+// Before the player's Yes, the ini is only read, shared for reading and writing: the
+// game, its launcher and editors go on as usual, and under Program Files Windows makes
+// no copy of it in the VirtualStore.
 OpenResult LockedFile::open(const char* path) {
-    Handle file(openHeld(path, GENERIC_READ | GENERIC_WRITE));
+    Handle file(openExisting(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE));
     if (!file.valid())
         return GetLastError() == ERROR_FILE_NOT_FOUND ? OpenResult::Missing : OpenResult::Failed;
     LARGE_INTEGER size;
-    if (GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileSizeEx(file.get(), &size))
-        return OpenResult::Failed;
-    HANDLE duplicate = INVALID_HANDLE_VALUE;
-    if (!DuplicateHandle(GetCurrentProcess(), file.get(), GetCurrentProcess(), &duplicate, 0,
-                         FALSE, DUPLICATE_SAME_ACCESS))
+    if (!isWritableDiskFile(file.get()) || !GetFileSizeEx(file.get(), &size) ||
+        !lockAgainstOtherRuns(file.get()))
         return OpenResult::Failed;
     path_ = path;
-    lengthAtOpen_ = size.QuadPart;
+    keptLength_ = size.QuadPart;
+    lock_ = fromHandle(file.release());
+    return OpenResult::Opened;
+}
+
+// From the Yes on, nobody else may write it. Under Program Files, Windows may open a
+// copy in the VirtualStore here, which the game reads from then on: the file changed is
+// this one, whatever the locked one is. The second handle keeps it, and its share mode,
+// once the first is closed.
+bool LockedFile::openForWriting() {
+    if (isOpen()) return true;
+    if (path_ == nullptr) return false;
+    Handle file(openExisting(path_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ));
+    HANDLE duplicate = INVALID_HANDLE_VALUE;
+    if (!file.valid() || !DuplicateHandle(GetCurrentProcess(), file.get(), GetCurrentProcess(),
+                                          &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        return false;
     handle_ = fromHandle(file.release());
     held_ = fromHandle(duplicate);
-    return OpenResult::Opened;
+    return true;
 }
 
 bool LockedFile::isOpen() const { return toHandle(handle_) != INVALID_HANDLE_VALUE; }
 
-// The held handle shares no deletion, so Windows lets nobody rename or delete the ini
-// while the run lives; a link can still lead elsewhere, and Wine's sharing is not always
-// Windows'. Asking for no access opens the name without clashing with any share mode.
+// The handles share no deletion, so Windows lets nobody rename or delete the ini while
+// the run lives; a link can still lead elsewhere, and Wine's sharing is not always
+// Windows'. Before the Yes, the file is the one opened for reading.
 bool LockedFile::isStillNamed() const {
-    if (toHandle(held_) == INVALID_HANDLE_VALUE) return false;
-    Handle named(CreateFileA(path_, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return named.valid() && sameFile(named.get(), toHandle(held_));
+    const bool writing = toHandle(held_) != INVALID_HANDLE_VALUE;
+    return path_ != nullptr && leadsTo(path_, toHandle(writing ? held_ : lock_));
 }
 
-// DeleteFileA removes a link itself, not what it leads to; CREATE_NEW then refuses to
-// write through whatever might still stand at `temp`. The copy is a plain new file: a
-// read-only attribute on the ini does not follow it. Windows refuses to replace a
-// read-only backup, but Wine's move would: both keep it.
+// DeleteFileA removes a link itself, not what it leads to, unless `temp` is the ini's
+// own file; CREATE_NEW then refuses to write through whatever might still stand at
+// `temp`. The copy is a plain new file: a read-only attribute on the ini does not follow
+// it. Windows refuses to replace a read-only backup, but Wine's move would: both keep it.
 bool LockedFile::copyTo(const char* to, const char* temp) {
-    if (!isOpen() || isReadOnly(to)) return false;
+    if (!isOpen() || isReadOnly(to) || leadsTo(temp, toHandle(handle_))) return false;
     DeleteFileA(temp);
     Handle out(CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                            nullptr));
     if (!out.valid()) return false;
-    if (copyContents(toHandle(handle_), out.get()) && FlushFileBuffers(out.get()) && out.close() &&
-        MoveFileExA(temp, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    std::int64_t copied = 0;
+    if (copyContents(toHandle(handle_), out.get(), copied) && FlushFileBuffers(out.get()) &&
+        out.close() && MoveFileExA(temp, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        keptLength_ = copied;
         return true;
+    }
     out.close();
     DeleteFileA(temp);  // a copy cut short by a full disk leaves a part of the file
     return false;
@@ -166,7 +206,7 @@ bool LockedFile::restoreLength() {
     Handle writing(toHandle(handle_));
     handle_ = fromHandle(INVALID_HANDLE_VALUE);
     HANDLE file = toHandle(held_);
-    const bool cut = file != INVALID_HANDLE_VALUE && cutTo(file, lengthAtOpen_) &&
+    const bool cut = file != INVALID_HANDLE_VALUE && cutTo(file, keptLength_) &&
                      FlushFileBuffers(file);
     const bool closed = !writing.valid() || writing.close();
     return cut && closed;
