@@ -1,35 +1,10 @@
 #include <windows.h>
 
 #include "platform/files.h"
+#include "platform/handle_win32.h"
 
 namespace tolvane {
 namespace {
-
-// Owns one Win32 handle and closes it on every path out.
-class Handle {
-public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() {
-        if (valid()) CloseHandle(handle_);
-    }
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE release() {
-        HANDLE handle = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        return handle;
-    }
-    // Closes now; false if the close reported an error.
-    bool close() {
-        HANDLE handle = release();
-        return handle != INVALID_HANDLE_VALUE && CloseHandle(handle);
-    }
-
-private:
-    HANDLE handle_;
-};
 
 HANDLE openExisting(const char* path, DWORD access, DWORD share) {
     return CreateFileA(path, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

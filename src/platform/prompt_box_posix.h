@@ -54,8 +54,8 @@ private:
 std::vector<std::string> dialogArguments(DialogProgram program, const Prompt& prompt);
 
 // The environment a dialog starts with: `environment` (a null-terminated list, as
-// environ) as it is, but with LC_ALL=C.UTF-8 when its locale is not a UTF-8 one, in
-// which the dialog programs refuse the texts.
+// environ) with LC_ALL=C.UTF-8 in place of any LC_ALL, so that the dialog programs take
+// the texts whatever the session's locale, installed or not.
 std::vector<std::string> dialogEnvironment(const char* const* environment);
 
 // Whether a run should show desktop dialogs: its standard input is no terminal, pipe,
