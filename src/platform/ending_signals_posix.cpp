@@ -13,15 +13,20 @@ extern "C" void rememberEndingSignal(int signal) { endingSignal = signal; }
 
 }  // namespace
 
+sigset_t endingSignalSet() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int signal : kEndingSignals) sigaddset(&signals, signal);
+    return signals;
+}
+
 void deferEndingSignals() {
     struct sigaction remember {};
     remember.sa_handler = rememberEndingSignal;
     sigemptyset(&remember.sa_mask);
     remember.sa_flags = 0;  // no SA_RESTART: a box waiting for its line wakes up
     // A mask inherited from the parent would hide them for the whole run.
-    sigset_t ending;
-    sigemptyset(&ending);
-    for (int signal : kEndingSignals) sigaddset(&ending, signal);
+    const sigset_t ending = endingSignalSet();
     ::sigprocmask(SIG_UNBLOCK, &ending, nullptr);
     for (int signal : kEndingSignals) {
         struct sigaction previous {};

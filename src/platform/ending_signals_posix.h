@@ -7,6 +7,9 @@ namespace tolvane {
 // The signals held off below; a program the run starts gets them back at their defaults.
 constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGTERM};
 
+// kEndingSignals as a signal set.
+sigset_t endingSignalSet();
+
 // Hangups, interrupts and requests to terminate are held off while the program works on
 // the files, so none of them cuts a backup or an append short; a box asks whether one
 // came and ends the run there. A signal the program was started to ignore stays ignored.

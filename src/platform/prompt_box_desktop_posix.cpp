@@ -28,9 +28,7 @@ bool isSet(const char* variable) { return variable != nullptr && variable[0] != 
 
 // The signals the program holds off, and one more.
 sigset_t endingSignalsAnd(int other) {
-    sigset_t signals;
-    sigemptyset(&signals);
-    for (int signal : kEndingSignals) sigaddset(&signals, signal);
+    sigset_t signals = endingSignalSet();
     sigaddset(&signals, other);
     return signals;
 }
