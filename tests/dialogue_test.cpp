@@ -254,6 +254,17 @@ TEST_F(PatchDialogueTest, IniLinkedToItsBackupIsNotReportedChanged) {
     EXPECT_EQ(readFile("Morrowind.ini.old"), kIni);
 }
 
+// Morrowind.ini is a link to the backup's temporary name: removing that name would leave
+// the link dangling and the ini's bytes in no file, so the backup is refused instead.
+TEST_F(PatchDialogueTest, IniLinkedToTheTemporaryBackupNameIsNotRemoved) {
+    writeFile("Morrowind.ini.old.tmp", kIni);
+    writeFile("Morrowind.ini.old", kStaleBackup);
+    ASSERT_EQ(symlink("Morrowind.ini.old.tmp", "Morrowind.ini"), 0);
+    EXPECT_EQ(run({6}), kBackupFailed);
+    EXPECT_EQ(readFile("Morrowind.ini"), kIni);
+    EXPECT_EQ(readFile("Morrowind.ini.old"), kStaleBackup);
+}
+
 // Whatever stands at the backup's name, or at its temporary name after a killed run, is
 // replaced by the new backup itself: nothing it leads to, nor any other name, is written.
 struct StandingNameCase {
