@@ -108,16 +108,37 @@ pipe_cases() {
     grep -q $'cr\xc3\xa9\xc3\xa9 par Quedrin' screen.txt || fail "accents are not drawn as UTF-8"
     expect_closed_boxes
 
-    # Started with standard output or input closed, as some launchers start programs:
-    # no box is written into the ini, and none of its lines is read as an answer.
+    # Started with standard output or input closed, as some launchers start programs,
+    # or on the ini itself: no box is written into the ini, and none of its lines (the
+    # sample has blank ones) is read as an answer.
     local closed
-    for closed in '>&- 2>/dev/null' '<&- >/dev/null 2>&1'; do
+    for closed in '>&- 2>/dev/null' '<&- >/dev/null 2>&1' '<Morrowind.ini >/dev/null 2>&1'; do
         fresh_folder "$stale"
         (printf '\nn\n\n\n' | eval 'env -u DISPLAY -u WAYLAND_DISPLAY "$program"' "$closed") ||
             fail "started with $closed: exit status $?"
         cmp -s Morrowind.ini "$sample" || fail "started with $closed: Morrowind.ini changed"
         same Morrowind.ini.old "$stale" || fail "started with $closed: the older backup changed"
     done
+
+    # A file-size limit inside the block, with SIGXFSZ at its default: the write past it
+    # fails as on a full disk, and the ini is cut back to its backup.
+    fresh_folder
+    printf "$accept_all" | prlimit --fsize=$(($(stat -c %s "$sample") + 30)) \
+        env --default-signal=XFSZ "$program" 2>&1 | cat > screen.txt || fail "file-size limit: exit status $?"
+    grep -q 'disque plein' screen.txt || fail "file-size limit: no disk-full box"
+    cmp -s Morrowind.ini "$sample" || fail "file-size limit: Morrowind.ini was not cut back"
+    cmp -s Morrowind.ini.old "$sample" || fail "file-size limit: the backup differs"
+
+    # A terminal in Latin-1: the accents in Latin-1, and no byte from 0x80 to 0x9F, which
+    # such a terminal takes as a control.
+    mkdir -p locales
+    localedef -i fr_FR -f ISO-8859-1 locales/fr_FR.ISO-8859-1 >/dev/null 2>&1 ||
+        [ -d locales/fr_FR.ISO-8859-1 ] || fail "Latin-1: no locale made (is the package locales there?)"
+    fresh_folder
+    printf '\nn\n\n\n' | LOCPATH=$scratch/locales LC_ALL=fr_FR.ISO-8859-1 "$program" > screen.txt
+    [ "$(grep -c '^+- ' screen.txt)" -eq 4 ] || fail "Latin-1: not 4 boxes with ASCII borders"
+    LC_ALL=C grep -q $'cr\xe9\xe9 par Quedrin' screen.txt || fail "Latin-1: the accents are not in Latin-1"
+    ! LC_ALL=C grep -q $'[\x80-\x9f]' screen.txt || fail "Latin-1: a byte from 0x80 to 0x9F was written"
 
     as_a_player_cases
 }
@@ -352,6 +373,19 @@ two_runs_at_their_first_box() {  # FIRST-ANSWERED: first or second
     first_run_ends_whole "$1 answered first"
 }
 
+# The player makes the ini read-only while the first box shows: the Yes finds out, and
+# nothing is touched, whoever runs the program.
+read_only_at_the_first_box() {
+    fresh_folder "$stale"
+    start_held_run first 3
+    wait_for first.txt 'Programme cr' || return
+    chmod 0444 Morrowind.ini
+    finish_held_run 3 '\n\n\n\n\n'
+    grep -q "n'a pas pu être ouvert" first.txt || fail "read-only at the first box: the run was not refused"
+    cmp -s Morrowind.ini "$sample" || fail "read-only at the first box: Morrowind.ini changed"
+    same Morrowind.ini.old "$stale" || fail "read-only at the first box: the older backup changed"
+}
+
 # An editor saves a new Morrowind.ini in its place while the run shows "La copie a été
 # correctement effectuée": the new file is left alone, and no success is reported.
 replaced_at_backup_done() {
@@ -490,6 +524,7 @@ CALLS
     two_runs_at_their_first_box first
     two_runs_at_their_first_box second
     replaced_at_backup_done
+    read_only_at_the_first_box
     edited_before_backup_then_append_fails
     hangup_as_a_dialog_starts
 }

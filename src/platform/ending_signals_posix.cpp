@@ -20,6 +20,16 @@ sigset_t endingSignalSet() {
     return signals;
 }
 
+sigset_t signalsForStartedPrograms() {
+    sigset_t signals = endingSignalSet();
+    for (int signal : kFailureSignals) sigaddset(&signals, signal);
+    return signals;
+}
+
+void ignoreFailureSignals() {
+    for (int signal : kFailureSignals) std::signal(signal, SIG_IGN);
+}
+
 void deferEndingSignals() {
     struct sigaction remember {};
     remember.sa_handler = rememberEndingSignal;

@@ -7,6 +7,7 @@
 
 #include "platform/file_copy_posix.h"
 #include "platform/files.h"
+#include "platform/standard_descriptors_posix.h"
 
 namespace tolvane {
 namespace {
@@ -37,12 +38,16 @@ private:
     int fd_;
 };
 
-// A backup with no write permission is kept, although a rename would replace it: the
-// player may have made it read-only to keep it, and permission bits do not stop root.
+// A file with no write permission is read-only for whoever runs the program: permission
+// bits do not stop root, yet the player may have set them to keep the file as it is.
+bool mayWrite(const char* path, const struct stat& info) {
+    return (info.st_mode & 0222) != 0 && ::faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) == 0;
+}
+
+// A backup with no write permission is kept, although a rename would replace it.
 bool mayReplace(const char* path) {
     struct stat info;
-    if (::lstat(path, &info) != 0 || !S_ISREG(info.st_mode)) return true;
-    return (info.st_mode & 0222) != 0 && ::faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) == 0;
+    return ::lstat(path, &info) != 0 || !S_ISREG(info.st_mode) || mayWrite(path, info);
 }
 
 // The backup belongs to whoever owns the ini, with its permissions, as `sed -i` leaves a
@@ -92,14 +97,17 @@ LockedFile::~LockedFile() {
 
 // O_NONBLOCK keeps a FIFO in place of the file from hanging the open; regular files
 // ignore it. Root may open a file with no write permission, so its mode is read too.
+// A standard descriptor the shell opened on the ini is let go of before any box: the
+// boxes go nowhere near the ini, and none of its lines is read as an answer.
 OpenResult LockedFile::open(const char* path) {
-    Fd fd(::open(path, O_RDWR | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!fd.valid()) return errno == ENOENT ? OpenResult::Missing : OpenResult::Failed;
     struct stat info;
+    if (::stat(path, &info) == 0) detachStandardDescriptorsFrom(info);
+    Fd fd(aboveStandardDescriptors(::open(path, O_RDWR | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)));
+    if (!fd.valid()) return errno == ENOENT ? OpenResult::Missing : OpenResult::Failed;
     if (!lockAgainstOtherRuns(fd.get()) || ::fstat(fd.get(), &info) != 0 ||
         !S_ISREG(info.st_mode) || (info.st_mode & 0222) == 0)
         return OpenResult::Failed;
-    Fd held(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
+    Fd held(::fcntl(fd.get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
     if (!held.valid()) return OpenResult::Failed;
     path_ = path;
     keptLength_ = info.st_size;
@@ -109,8 +117,11 @@ OpenResult LockedFile::open(const char* path) {
 }
 
 // Open for writing since open(): a native program's write access changes nothing for
-// other programs.
-bool LockedFile::openForWriting() { return isOpen(); }
+// other programs. The player may have made the ini read-only while a box waited.
+bool LockedFile::openForWriting() {
+    struct stat info;
+    return isOpen() && ::fstat(static_cast<int>(handle_), &info) == 0 && mayWrite(path_, info);
+}
 
 bool LockedFile::isOpen() const { return handle_ >= 0; }
 

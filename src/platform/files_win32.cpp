@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "platform/file_copy_win32.h"
 #include "platform/files.h"
 #include "platform/handle_win32.h"
 
@@ -10,22 +11,31 @@ HANDLE openExisting(const char* path, DWORD access, DWORD share) {
     return CreateFileA(path, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// The lock every run takes, as tolvane.exe or natively: one byte at 2^62, far past any
-// ini's end. Wine's server turns it into a record lock on the Linux file, which the
-// native program's lock meets. Only another run's lock refuses: a file system that
-// offers no locks is used without one.
-bool lockAgainstOtherRuns(HANDLE file) {
+// The one byte every run locks, as tolvane.exe or natively: at 2^62, far past any ini's end.
+OVERLAPPED lockedByte() {
     OVERLAPPED at{};
     at.OffsetHigh = 1u << 30;
+    return at;
+}
+
+// Wine's server turns the lock into a record lock on the Linux file, which the native
+// program's lock meets: a write lock through a handle that writes, a read lock through
+// one that only reads. Only another run's lock refuses: a file system that offers no
+// locks is used without one.
+bool lockAgainstOtherRuns(HANDLE file) {
+    OVERLAPPED at = lockedByte();
     if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
         return true;
     return GetLastError() != ERROR_LOCK_VIOLATION;
 }
 
-bool seek(HANDLE file, std::int64_t offset, DWORD from) {
-    LARGE_INTEGER position;
-    position.QuadPart = offset;
-    return SetFilePointerEx(file, position, nullptr, from);
+// Two Wine servers (two prefixes on one game folder) see only each other's record locks,
+// and two read locks do not clash: from the Yes on, the lock is held through the handle
+// that writes. A process's locks through two handles clash, so the first goes first.
+bool moveLock(HANDLE from, HANDLE to) {
+    OVERLAPPED at = lockedByte();
+    UnlockFileEx(from, 0, 1, 0, &at);
+    return lockAgainstOtherRuns(to);
 }
 
 bool cutTo(HANDLE file, std::int64_t length) {
@@ -43,32 +53,6 @@ bool isWritableDiskFile(HANDLE file) {
     BY_HANDLE_FILE_INFORMATION info;
     return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
            !(info.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
-}
-
-bool writeAll(HANDLE file, const char* bytes, std::size_t size) {
-    while (size > 0) {
-        DWORD written = 0;
-        if (!WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr) || written == 0)
-            return false;
-        bytes += written;
-        size -= written;
-    }
-    return true;
-}
-
-// The copy reads through the handle open for writing. Opening the ini once more
-// (CopyFileA does) would clash with that handle's share mode on Windows itself.
-bool copyContents(HANDLE in, HANDLE out, std::int64_t& copied) {
-    char buffer[16 * 1024];  // on the stack: a static one would be stored in the program
-    copied = 0;
-    if (!seek(in, 0, FILE_BEGIN)) return false;
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(in, buffer, sizeof buffer, &got, nullptr)) return false;
-        if (got == 0) return true;
-        if (!writeAll(out, buffer, got)) return false;
-        copied += got;
-    }
 }
 
 // The volume and the file index name one file, whichever path leads to it.
@@ -116,7 +100,8 @@ OpenResult LockedFile::open(const char* path) {
     return OpenResult::Opened;
 }
 
-// From the Yes on, nobody else may write it. Under Program Files, Windows may open a
+// From the Yes on, nobody else may write it, and a read-only attribute set while a box
+// waited refuses, read from the file that would be written. Under Program Files, Windows may open a
 // copy in the VirtualStore here, which the game reads from then on: the file changed is
 // this one, whatever the locked one is. The second handle keeps it, and its share mode,
 // once the first is closed.
@@ -125,7 +110,8 @@ bool LockedFile::openForWriting() {
     if (path_ == nullptr) return false;
     Handle file(openExisting(path_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ));
     HANDLE duplicate = INVALID_HANDLE_VALUE;
-    if (!file.valid() || !DuplicateHandle(GetCurrentProcess(), file.get(), GetCurrentProcess(),
+    if (!file.valid() || !isWritableDiskFile(file.get()) || !moveLock(toHandle(lock_), file.get()) ||
+        !DuplicateHandle(GetCurrentProcess(), file.get(), GetCurrentProcess(),
                                           &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS))
         return false;
     handle_ = fromHandle(file.release());

@@ -33,7 +33,7 @@ sigset_t endingSignalsAnd(int other) {
     return signals;
 }
 
-// The dialog starts with the signals the program holds off back to their defaults,
+// The dialog starts with the signals the program holds off or ignores at their defaults,
 // and prints nowhere: nothing it says reaches the program's output. It is started by
 // its absolute path, never searched for again.
 bool startDialog(const std::string& path, const std::vector<std::string>& args, pid_t& pid) {
@@ -47,7 +47,7 @@ bool startDialog(const std::string& path, const std::vector<std::string>& args, 
 
     posix_spawn_file_actions_t files;
     posix_spawnattr_t attributes;
-    const sigset_t defaults = endingSignalsAnd(SIGPIPE);
+    const sigset_t defaults = signalsForStartedPrograms();
     sigset_t none;
     sigemptyset(&none);
     posix_spawn_file_actions_init(&files);

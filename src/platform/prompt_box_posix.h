@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/prompt_box.h"
+#include "platform/terminal_charset_posix.h"
 
 namespace tolvane {
 
@@ -14,17 +15,20 @@ class TerminalPromptBox final : public PromptBox {
 public:
     // `columns` is the width available to a box; 0 takes the width of the terminal
     // `out` is shown on when each box is drawn, or 80 columns if `out` is no terminal.
-    TerminalPromptBox(std::FILE* in, std::FILE* out, int columns = 0)
-        : in_(in), out_(out), columns_(columns) {}
+    // The box is written in `charset`.
+    TerminalPromptBox(std::FILE* in, std::FILE* out, int columns = 0,
+                      TerminalCharset charset = TerminalCharset::Utf8)
+        : in_(in), out_(out), columns_(columns), charset_(charset) {}
     PromptAnswer showPrompt(const Prompt& prompt) override;
 
 private:
     int availableColumns() const;
-    void writeAscii(std::string_view text);
+    void writeText(std::string_view text);
 
     std::FILE* in_;
     std::FILE* out_;
     int columns_;
+    TerminalCharset charset_;
 };
 
 // The desktop's own dialog programs, which are started, never linked.

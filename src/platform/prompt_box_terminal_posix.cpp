@@ -22,7 +22,7 @@ bool hungUp(std::FILE* stream) {
 
 }  // namespace
 
-void TerminalPromptBox::writeAscii(std::string_view text) {
+void TerminalPromptBox::writeText(std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), out_);
 }
 
@@ -35,10 +35,10 @@ int TerminalPromptBox::availableColumns() const {
 
 PromptAnswer TerminalPromptBox::showPrompt(const Prompt& prompt) {
     if (endingSignalCame()) endRunHere();
-    writeAscii("\n");
-    writeAscii(drawTerminalBox(prompt, static_cast<std::size_t>(availableColumns())));
+    writeText("\n");
+    writeText(drawTerminalBox(prompt, static_cast<std::size_t>(availableColumns()), charset_));
     for (;;) {
-        writeAscii(isQuestion(prompt.style) ? "(Oui/Non) > " : "(OK) > ");
+        writeText(isQuestion(prompt.style) ? "(Oui/Non) > " : "(OK) > ");
         if (std::fflush(out_) != 0) {
             if (endingSignalCame() || hungUp(out_)) endRunHere();
             return kBoxNotShown;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/cp1252.h"
 
 namespace tolvane {
 namespace {
@@ -18,7 +17,7 @@ std::string_view iconMark(PromptStyle style) {
 }
 
 // Box layout, in columns. Each Windows-1252 byte of a text is one column, so the text is
-// laid out in its own bytes and only turned into UTF-8 as it is written.
+// laid out in its own bytes and only turned into the terminal's charset as it is written.
 //   ┌─ Caption ──────┐
 //   │ (i) text       │   border and space, icon mark, text, space and border
 //   │     more text  │
@@ -29,6 +28,13 @@ constexpr std::size_t kNarrowestBox = 20;
 constexpr std::size_t kAroundText = 8;      // "│ " + icon mark + " │"
 constexpr std::size_t kAroundCaption = 6;   // "┌─ " + " ─┐"
 constexpr std::string_view kMarkMargin = "    ";
+
+struct Borders {
+    std::string_view topLeft, horizontal, topRight, vertical, bottomLeft, bottomRight;
+};
+constexpr Borders kBoxDrawingBorders = {"┌", "─", "┐", "│", "└", "┘"};
+// An 8-bit terminal has no box-drawing characters that every charset shares.
+constexpr Borders kAsciiBorders = {"+", "-", "+", "|", "+", "+"};
 
 std::string_view buttonsOf(const Prompt& prompt) {
     return isQuestion(prompt.style) ? "[ Oui ]   Non " : "[ OK ]";
@@ -71,19 +77,23 @@ std::size_t boxWidthFor(const Prompt& prompt, std::size_t columns) {
     return std::max(std::min(natural, columns), kNarrowestBox);
 }
 
-// Draws one box into a string of UTF-8; every row has the box's width.
+// Draws one box into a string in the terminal's charset; every row has the box's width.
 class BoxDrawing {
 public:
-    BoxDrawing(std::size_t width, std::string_view iconMark)
-        : width_(width), textWidth_(width - kAroundText), iconMark_(iconMark) {}
+    BoxDrawing(std::size_t width, std::string_view iconMark, TerminalCharset charset)
+        : width_(width), textWidth_(width - kAroundText), iconMark_(iconMark), charset_(charset),
+          borders_(charset == TerminalCharset::Utf8 ? kBoxDrawingBorders : kAsciiBorders) {}
 
     void topEdge(std::string_view caption) {
         caption = caption.substr(0, width_ - kAroundCaption);
-        out_ += "┌─ ";
+        out_ += borders_.topLeft;
+        out_ += borders_.horizontal;
+        out_ += " ";
         addCp1252(caption);
         out_ += " ";
-        repeat("─", width_ - kAroundCaption + 1 - caption.size());
-        out_ += "┐\n";
+        repeat(borders_.horizontal, width_ - kAroundCaption + 1 - caption.size());
+        out_ += borders_.topRight;
+        out_ += "\n";
     }
 
     // One line of the text, broken between words to fit, as a message box does. A word
@@ -111,9 +121,10 @@ public:
     }
 
     std::string bottomEdge() {
-        out_ += "└";
-        repeat("─", width_ - 2);
-        out_ += "┘\n";
+        out_ += borders_.bottomLeft;
+        repeat(borders_.horizontal, width_ - 2);
+        out_ += borders_.bottomRight;
+        out_ += "\n";
         return std::move(out_);
     }
 
@@ -137,13 +148,16 @@ private:
 
     // "│ " + left part + Windows-1252 text + " │"; `cp1252` fills the rest of the row.
     void row(const std::string& ascii, const std::string& cp1252) {
-        out_ += "│ ";
+        out_ += borders_.vertical;
+        out_ += " ";
         out_ += ascii;
         addCp1252(cp1252);
-        out_ += " │\n";
+        out_ += " ";
+        out_ += borders_.vertical;
+        out_ += "\n";
     }
 
-    void addCp1252(std::string_view text) { appendUtf8OfCp1252(text, out_); }
+    void addCp1252(std::string_view text) { appendInCharset(text, charset_, out_); }
 
     void repeat(std::string_view piece, std::size_t times) {
         for (std::size_t i = 0; i < times; ++i) out_ += piece;
@@ -152,14 +166,16 @@ private:
     std::size_t width_;
     std::size_t textWidth_;
     std::string_view iconMark_;
+    TerminalCharset charset_;
+    Borders borders_;
     bool first_ = true;
     std::string out_;
 };
 
 }  // namespace
 
-std::string drawTerminalBox(const Prompt& prompt, std::size_t columns) {
-    BoxDrawing box(boxWidthFor(prompt, columns), iconMark(prompt.style));
+std::string drawTerminalBox(const Prompt& prompt, std::size_t columns, TerminalCharset charset) {
+    BoxDrawing box(boxWidthFor(prompt, columns), iconMark(prompt.style), charset);
     box.topEdge(prompt.caption);
     std::string_view rest = prompt.text;
     for (;;) {
