@@ -92,6 +92,7 @@ player_prefix() {
 cleanup() {
     [ -d "$state" ] || exit 0
     WINEPREFIX="$prefix" wineserver -k </dev/null >/dev/null 2>&1
+    WINEPREFIX="$WORK/second-prefix" wineserver -k </dev/null >/dev/null 2>&1
     if [ -n "$player_home" ] && [ -d "$player_home" ]; then
         DISPLAY= as_player wineserver -k </dev/null >/dev/null 2>&1
         rm -rf "$player_home"
@@ -155,10 +156,11 @@ leave_player() {
 }
 
 # Two runs at once: the first is answered up to a box and waits there; the second, as a
-# player's double click starts it, cannot open the ini and touches nothing (a second run
-# that could would have shown more than five boxes); then the first is answered to its
-# end. A box is told from the other run's by its window.
-two_runs() {  # KEYS-BEFORE-THE-SECOND INI-MEANWHILE BACKUP-MEANWHILE
+# player's double click starts it, or from a second Wine prefix, cannot open the ini or
+# lock it for writing, and touches nothing (a second run that could would have shown
+# more than five boxes); then the first is answered to its end. A box is told from the
+# other run's by its window.
+two_runs() {  # KEYS-BEFORE-THE-SECOND INI-MEANWHILE BACKUP-MEANWHILE [SECOND-RUN'S-PREFIX]
     printf 'an older backup\r\n' | tee "$run/older-backup" > "$play/Morrowind.ini.old"
     local returns=(Return Return Return Return Return Return Return)
     launch=("$wine" "$exe")
@@ -166,6 +168,7 @@ two_runs() {  # KEYS-BEFORE-THE-SECOND INI-MEANWHILE BACKUP-MEANWHILE
     answer "${returns[@]:0:$1}"
     next_box || fail "the first run's box $(($1 + 1)) never came"
     local waiting=$box
+    [ -z "${4:-}" ] || launch=(env WINEPREFIX="$4" "$wine" "$exe")
     start_run second
     answer "${returns[@]:0:5}"
     wait_exit second
@@ -173,6 +176,9 @@ two_runs() {  # KEYS-BEFORE-THE-SECOND INI-MEANWHILE BACKUP-MEANWHILE
     [ "${captions[-1]:-}" = "About Tolvane" ] || fail "the second run did not end at its about box"
     expect_file Morrowind.ini "$2"
     expect_file Morrowind.ini.old "$3"
+    # Wine takes no key into a box of its own that lost the focus to another Wine server's
+    # window until the box is clicked, as a player would.
+    xdotool mousemove --window "$waiting" 60 40 click 1 2>/dev/null
     press "$waiting" Return
     answer "${returns[@]:0:$((6 - $1))}"
     wait_exit first
@@ -279,6 +285,19 @@ run_case() {
     two-runs-at-their-first-box)
         # A double-click seen twice: both runs show their first box before either is answered.
         two_runs 0 "$SAMPLE_INI" "$run/older-backup"
+        ;;
+    two-prefixes)
+        # Proton's prefix and ~/.wine on one game folder: two Wine servers, which see only
+        # each other's locks on the Linux file. The later run is answered first.
+        local second="$WORK/second-prefix"
+        if [ ! -f "$second/system.reg" ]; then
+            WINEPREFIX=$second "$wine" wineboot -i </dev/null >"$state/second-wineboot.log" 2>&1 ||
+                fail "wineboot of the second prefix failed"
+            WINEPREFIX=$second "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+                </dev/null >>"$state/second-wineboot.log" 2>&1
+        fi
+        two_runs 0 "$SAMPLE_INI" "$run/older-backup" "$second"
+        WINEPREFIX=$second wineserver -k </dev/null >/dev/null 2>&1
         ;;
     native-run-then-wine-run)  # both builds in one folder: the second run is refused
         printf 'an older backup\r\n' > "$play/Morrowind.ini.old"
