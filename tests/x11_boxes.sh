@@ -4,6 +4,19 @@
 # for real. Callers set $run (a folder for the runs' exit status and output), $play (the
 # folder a run starts in), $launch (the command that starts one), and define fail.
 
+# Without these tools a suite cannot run: skipped on a developer's machine, failed in
+# CI, never passed.
+require_tools() {  # TOOL...
+    local missing=() tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || missing+=("$tool")
+    done
+    [ ${#missing[@]} -eq 0 ] && return
+    echo "missing: ${missing[*]}"
+    [ "${CI:-}" = true ] && exit 1
+    exit 77
+}
+
 # Box windows by title: kdialog adds its own name to the caption.
 box_titles='^(About )?Tolvane( — KDialog)?$'
 
@@ -81,7 +94,7 @@ next_box() {
 # dismisses them; a key sent to the window would lose its release and leave Wine thinking
 # the key is still down. So the box gets the focus and the key is typed for real.
 press() {  # WINDOW KEY
-    xdotool windowfocus --sync "$1" key "$2" 2>/dev/null || fail "could not press $2 in window $1"
+    timeout 10 xdotool windowfocus --sync "$1" key "$2" 2>/dev/null || fail "could not press $2 in window $1"
 }
 
 # Asks the window to close, as its title bar's close button does (no window manager
@@ -101,12 +114,19 @@ PYTHON
 }
 
 # Starts one run of $launch in $play in the background, as a file manager would: no
-# terminal, and /dev/null for input. RUN names its exit status and output files.
+# terminal, and /dev/null for input. RUN names its exit status, output and process files.
 start_run() {  # RUN
     rm -f "$run/$1.exit"
     (cd "$play" && trap '' XFSZ &&
         "${launch[@]}" </dev/null >"$run/$1.console" 2>&1
      echo $? >"$run/$1.exit") &
+    echo $! >"$run/$1.pid"
+}
+
+kill_tree() {  # PID: it and every process it started
+    local child
+    for child in $(pgrep -P "$1"); do kill_tree "$child"; done
+    kill -KILL "$1" 2>/dev/null || true
 }
 
 # Answers one new box per key, in the order they appear, whichever run shows them; the
@@ -146,7 +166,8 @@ wait_exit() {  # RUN
         sleep 0.25
     done
     if [ ! -s "$done" ]; then
-        fail "the program ($1) did not end; boxes seen: ${#captions[@]}"
+        fail "the program ($1) did not end within 30 seconds, and was killed; boxes seen: ${#captions[@]}"
+        kill_tree "$(cat "$run/$1.pid")"
         return
     fi
     [ "$(cat "$done")" = 0 ] || fail "$1: exit status $(cat "$done")"
