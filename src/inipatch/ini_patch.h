@@ -36,8 +36,9 @@ public:
     // Opens Morrowind.ini for writing, then copies it to Morrowind.ini.old, replacing an
     // earlier backup whole, and only once the copy is on disk. Otherwise the earlier
     // backup stays as it was (or is already the whole copy, when only the last flush of
-    // the folder failed). OpenFailed: another program writes the ini. IniReplaced: the
-    // name Morrowind.ini leads to another file now.
+    // the folder failed). OpenFailed: the ini was made read-only since it was opened, or
+    // another program writes it or another run took its lock. IniReplaced: the name
+    // Morrowind.ini leads to another file now.
     BackupResult backUpIni();
     // Appends SettingsBlock. False if it could not be written whole, or if the name
     // Morrowind.ini leads to another file now; closeIni undoes it.

@@ -19,12 +19,16 @@ public:
     LockedFile& operator=(const LockedFile&) = delete;
     ~LockedFile();
 
-    // Opens `path` (never creating it) and locks it; `path` must stay alive. Missing:
-    // there is no such file. Failed: it is not a regular file, is read-only or has no
-    // write permission (whoever runs the program), or another run holds the lock.
+    // Opens `path` (never creating it) and locks it; `path` must stay alive. On POSIX, a
+    // standard descriptor that is this file is first put on /dev/null, and the file's
+    // own descriptors are numbered above the standard ones. Missing: there is no such
+    // file. Failed: it is not a regular file, is read-only or has no write permission
+    // (whoever runs the program), or another run holds the lock.
     OpenResult open(const char* path);
     // Makes the held file writable. On Windows it is opened for writing here, sharing
-    // only reading. False: it cannot be written now (another program writes it).
+    // only reading, and the lock moves to that handle. False: it cannot be written now:
+    // it was made read-only meanwhile (whoever runs the program), or, on Windows,
+    // another program writes it or another run took the lock.
     bool openForWriting();
     bool isOpen() const;
     // Whether the name it was opened by still leads, following links, to the file being

@@ -102,7 +102,8 @@ LockedFile::~LockedFile() {
 OpenResult LockedFile::open(const char* path) {
     struct stat info;
     if (::stat(path, &info) == 0) detachStandardDescriptorsFrom(info);
-    Fd fd(aboveStandardDescriptors(::open(path, O_RDWR | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)));
+    const int opened = ::open(path, O_RDWR | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    Fd fd(aboveStandardDescriptors(opened));
     if (!fd.valid()) return errno == ENOENT ? OpenResult::Missing : OpenResult::Failed;
     if (!lockAgainstOtherRuns(fd.get()) || ::fstat(fd.get(), &info) != 0 ||
         !S_ISREG(info.st_mode) || (info.st_mode & 0222) == 0)

@@ -110,9 +110,10 @@ bool LockedFile::openForWriting() {
     if (path_ == nullptr) return false;
     Handle file(openExisting(path_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ));
     HANDLE duplicate = INVALID_HANDLE_VALUE;
-    if (!file.valid() || !isWritableDiskFile(file.get()) || !moveLock(toHandle(lock_), file.get()) ||
-        !DuplicateHandle(GetCurrentProcess(), file.get(), GetCurrentProcess(),
-                                          &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS))
+    if (!file.valid() || !isWritableDiskFile(file.get()) ||
+        !moveLock(toHandle(lock_), file.get()) ||
+        !DuplicateHandle(GetCurrentProcess(), file.get(), GetCurrentProcess(), &duplicate, 0,
+                         FALSE, DUPLICATE_SAME_ACCESS))
         return false;
     handle_ = fromHandle(file.release());
     held_ = fromHandle(duplicate);
