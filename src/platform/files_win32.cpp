@@ -101,10 +101,10 @@ OpenResult LockedFile::open(const char* path) {
 }
 
 // From the Yes on, nobody else may write it, and a read-only attribute set while a box
-// waited refuses, read from the file that would be written. Under Program Files, Windows may open a
-// copy in the VirtualStore here, which the game reads from then on: the file changed is
-// this one, whatever the locked one is. The second handle keeps it, and its share mode,
-// once the first is closed.
+// waited refuses, read from the file that would be written. Under Program Files, Windows
+// may open a copy in the VirtualStore here, which the game reads from then on: the file
+// changed is this one, whatever the locked one is. The second handle keeps it, and its
+// share mode, once the first is closed.
 bool LockedFile::openForWriting() {
     if (isOpen()) return true;
     if (path_ == nullptr) return false;

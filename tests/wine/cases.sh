@@ -86,10 +86,8 @@ run_case() {
     two-prefixes)
         # Proton's prefix and ~/.wine on one game folder: two Wine servers, which see only
         # each other's locks on the Linux file. The later run is answered first.
-        local second
-        second=$(second_prefix)
-        two_runs 0 "$SAMPLE_INI" "$run/older-backup" "$second"
-        WINEPREFIX=$second wineserver -k </dev/null >/dev/null 2>&1
+        make_second_prefix
+        two_runs 0 "$SAMPLE_INI" "$run/older-backup" "$second_prefix"
         ;;
     native-run-then-wine-run)  # both builds in one folder: the second run is refused
         printf 'an older backup\r\n' > "$play/Morrowind.ini.old"

@@ -12,6 +12,7 @@ wine=${WINE_LOADER:-wine}
 . "$(dirname "${BASH_SOURCE[0]}")/../x11_boxes.sh"
 state="$WORK/state"
 prefix="$WORK/prefix"
+second_prefix="$WORK/second-prefix"  # made by the one case that needs it
 block=$'\r\n\r\nMin FPS=15\r\nMaX FPS=85\r\nInterior Cell Buffer=0\r\nExterior Cell Buffer=0\r\n'
 fps=$'Show FPS=1\r\n'
 failures=0
@@ -81,7 +82,7 @@ player_prefix() {
 cleanup() {
     [ -d "$state" ] || exit 0
     WINEPREFIX="$prefix" wineserver -k </dev/null >/dev/null 2>&1
-    WINEPREFIX="$WORK/second-prefix" wineserver -k </dev/null >/dev/null 2>&1
+    WINEPREFIX="$second_prefix" wineserver -k </dev/null >/dev/null 2>&1
     if [ -n "$player_home" ] && [ -d "$player_home" ]; then
         DISPLAY= as_player wineserver -k </dev/null >/dev/null 2>&1
         rm -rf "$player_home"
@@ -91,15 +92,13 @@ cleanup() {
 }
 
 # A prefix of its own, and so a Wine server of its own, as Proton's beside ~/.wine.
-second_prefix() {  # prints its folder
-    local second="$WORK/second-prefix"
-    if [ ! -f "$second/system.reg" ]; then
-        WINEPREFIX=$second timeout 300 "$wine" wineboot -i </dev/null >"$state/second-wineboot.log" 2>&1 ||
+make_second_prefix() {
+    if [ ! -f "$second_prefix/system.reg" ]; then
+        WINEPREFIX=$second_prefix timeout 300 "$wine" wineboot -i </dev/null >"$state/second-wineboot.log" 2>&1 ||
             fail "wineboot of the second prefix failed"
-        WINEPREFIX=$second timeout 60 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+        WINEPREFIX=$second_prefix timeout 60 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
             </dev/null >>"$state/second-wineboot.log" 2>&1
     fi
-    echo "$second"
 }
 
 # --- driving one run -------------------------------------------------------
