@@ -1,5 +1,7 @@
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -281,55 +283,68 @@ TEST(DesktopPromptBox, AboutBoxHasNoIconAndKeepsTheSignatureSpaces) {
     EXPECT_EQ(text.substr(text.size() - 120), "\n" + std::string(112, ' ') + "Quedrin");
 }
 
-struct InputCase {
+// How a run was started, made for real in a child process: its session, its controlling
+// terminal and its process group.
+struct StartCase {
     const char* name;
-    int (*open)();  // the standard input the run gets, or -1 for none
-    const char* wayland;
-    const char* display;
-    bool desktop;
+    void (*start)();
+    bool personAtTheTerminal;
 };
 
-void PrintTo(const InputCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
 
-int devNull() { return ::open("/dev/null", O_RDONLY); }
-int pipeEnd() {
-    int ends[2];
-    if (::pipe(ends) != 0) return -1;
-    ::close(ends[1]);
-    return ends[0];
-}
-int regularFile() { return ::open("/proc/self/exe", O_RDONLY); }
-int terminal() {
+// A file manager's or a launcher's run: a session of its own, no terminal.
+void newSessionWithoutTerminal() { ::setsid(); }
+
+// A shell's foreground job: the new session takes a fresh terminal as its own.
+void foregroundOfItsTerminal() {
+    ::setsid();
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return -1;
-    return ::open(::ptsname(master), O_RDWR | O_NOCTTY);  // the master is left open
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) ::_exit(2);
+    const int terminal = ::open(::ptsname(master), O_RDWR);  // the master is left open
+    if (terminal < 0 || ::ioctl(terminal, TIOCSCTTY, 0) != 0) ::_exit(2);
 }
-int none() { return -1; }
 
-class StandardInputTest : public ::testing::TestWithParam<InputCase> {};
-
-TEST_P(StandardInputTest, OnlyARunStartedFromTheDesktopShowsDialogs) {
-    const InputCase& c = GetParam();
-    const int fd = c.open();
-    if (c.open != none) {
-        ASSERT_GE(fd, 0);
+// `tolvane &`: the same terminal, from a process group of its own.
+void backgroundOfItsTerminal() {
+    foregroundOfItsTerminal();
+    const pid_t job = ::fork();
+    if (job != 0) {
+        int status = 2;
+        ::waitpid(job, &status, 0);
+        ::_exit(WIFEXITED(status) ? WEXITSTATUS(status) : 2);
     }
-    const int closed = 900;  // a descriptor number nothing has open
-    EXPECT_EQ(startedFromADesktop(fd >= 0 ? fd : closed, c.wayland, c.display), c.desktop);
-    if (fd >= 0) ::close(fd);
+    ::setpgid(0, 0);
+}
+
+class StartTest : public ::testing::TestWithParam<StartCase> {};
+
+TEST_P(StartTest, OnlyTheTerminalsForegroundHasAPersonToAnswer) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        GetParam().start();
+        ::_exit(aPersonAnswersAtTheTerminal() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) < 2) << "the start could not be made";
+    EXPECT_EQ(WEXITSTATUS(status) == 1, GetParam().personAtTheTerminal);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Inputs, StandardInputTest,
-    ::testing::Values(InputCase{"DevNullOnX11", devNull, nullptr, ":0", true},
-                      InputCase{"DevNullOnWayland", devNull, "wayland-0", nullptr, true},
-                      InputCase{"NoInputOnX11", none, nullptr, ":0", true},
-                      InputCase{"DevNullWithoutDesktop", devNull, nullptr, nullptr, false},
-                      InputCase{"DevNullWithEmptyDisplay", devNull, "", "", false},
-                      InputCase{"PipeOnX11", pipeEnd, nullptr, ":0", false},
-                      InputCase{"FileOnX11", regularFile, nullptr, ":0", false},
-                      InputCase{"TerminalOnX11", terminal, nullptr, ":0", false}),
+    Starts, StartTest,
+    ::testing::Values(StartCase{"NewSessionWithoutTerminal", newSessionWithoutTerminal, false},
+                      StartCase{"ForegroundOfItsTerminal", foregroundOfItsTerminal, true},
+                      StartCase{"BackgroundOfItsTerminal", backgroundOfItsTerminal, false}),
     [](const auto& test) { return std::string(test.param.name); });
+
+TEST(Desktop, IsThereWhenWaylandOrX11IsNamed) {
+    EXPECT_TRUE(onADesktop(nullptr, ":0"));
+    EXPECT_TRUE(onADesktop("wayland-0", nullptr));
+    EXPECT_FALSE(onADesktop(nullptr, nullptr));
+    EXPECT_FALSE(onADesktop("", ""));
+}
 
 // Folders in the scratch folder, each holding the programs its name says: z zenity, k
 // kdialog, n a zenity that cannot run, e nothing. The scratch folder itself, where the run
@@ -368,12 +383,12 @@ TEST_P(SearchPathTest, OnlyAbsoluteFoldersAreSearchedZenityFirst) {
     const SearchCase& c = GetParam();
     const std::string path = c.path ? atScratch(c.path) : "";
     const char* expected = std::string_view(c.name) == "UnsetMeansUsrBinThenBin" ? systemDialog() : c.found;
-    DialogCommand found;
-    ASSERT_EQ(findDialogProgram(c.path ? path.c_str() : nullptr, found), expected != nullptr);
+    const std::vector<DialogCommand> found = findDialogPrograms(c.path ? path.c_str() : nullptr);
+    ASSERT_EQ(found.empty(), expected == nullptr);
     if (expected == nullptr) return;
-    EXPECT_EQ(found.path, atScratch(expected));
+    EXPECT_EQ(found.front().path, atScratch(expected));
     const bool zenity = std::filesystem::path(expected).filename() == "zenity";
-    EXPECT_EQ(found.program, zenity ? DialogProgram::Zenity : DialogProgram::Kdialog);
+    EXPECT_EQ(found.front().program, zenity ? DialogProgram::Zenity : DialogProgram::Kdialog);
 }
 
 INSTANTIATE_TEST_SUITE_P(

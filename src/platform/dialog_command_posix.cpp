@@ -57,24 +57,6 @@ bool isExecutable(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
-// Only absolute folders: an empty entry, ".", or any relative one means the folder the
-// run started in, the game's, where any downloaded file may be executable.
-bool findOnSearchPath(std::string_view searchPath, const char* name, std::string& found) {
-    while (!searchPath.empty()) {
-        const std::size_t end = std::min(searchPath.find(':'), searchPath.size());
-        const std::string_view folder = searchPath.substr(0, end);
-        if (!folder.empty() && folder[0] == '/') {
-            const std::string candidate = std::string(folder) + "/" + name;
-            if (isExecutable(candidate)) {
-                found = candidate;
-                return true;
-            }
-        }
-        searchPath.remove_prefix(std::min(end + 1, searchPath.size()));
-    }
-    return false;
-}
-
 }  // namespace
 
 std::vector<std::string> dialogArguments(DialogProgram program, const Prompt& prompt) {
@@ -94,17 +76,33 @@ std::vector<std::string> dialogEnvironment(const char* const* environment) {
     return result;
 }
 
-bool findDialogProgram(const char* searchPath, DialogCommand& found) {
-    const std::string_view path = searchPath != nullptr ? searchPath : "/usr/bin:/bin";
-    if (findOnSearchPath(path, "zenity", found.path)) {
-        found.program = DialogProgram::Zenity;
-        return true;
-    }
-    if (findOnSearchPath(path, "kdialog", found.path)) {
-        found.program = DialogProgram::Kdialog;
-        return true;
+// Only absolute folders: an empty entry, ".", or any relative one means the folder the
+// run started in, the game's, where any downloaded file may be executable.
+bool findOnSearchPath(std::string_view searchPath, const char* name, std::string& found) {
+    while (!searchPath.empty()) {
+        const std::size_t end = std::min(searchPath.find(':'), searchPath.size());
+        const std::string_view folder = searchPath.substr(0, end);
+        if (!folder.empty() && folder[0] == '/') {
+            const std::string candidate = std::string(folder) + "/" + name;
+            if (isExecutable(candidate)) {
+                found = candidate;
+                return true;
+            }
+        }
+        searchPath.remove_prefix(std::min(end + 1, searchPath.size()));
     }
     return false;
+}
+
+std::vector<DialogCommand> findDialogPrograms(const char* searchPath) {
+    constexpr std::pair<DialogProgram, const char*> kPrograms[] = {
+        {DialogProgram::Zenity, "zenity"}, {DialogProgram::Kdialog, "kdialog"}};
+    std::vector<DialogCommand> found;
+    for (const auto& [program, name] : kPrograms) {
+        DialogCommand command{program, {}};
+        if (findOnSearchPath(searchPathOrDefault(searchPath), name, command.path)) found.push_back(command);
+    }
+    return found;
 }
 
 }  // namespace tolvane

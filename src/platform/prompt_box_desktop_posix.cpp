@@ -1,7 +1,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -120,7 +119,7 @@ extern "C" void noteDialogEnded(int) {}
 
 }  // namespace
 
-DesktopPromptBox::DesktopPromptBox(DialogCommand command) : command_(std::move(command)) {
+DesktopPromptBox::DesktopPromptBox(std::vector<DialogCommand> commands) : commands_(std::move(commands)) {
     struct sigaction noted {};
     noted.sa_handler = noteDialogEnded;
     sigemptyset(&noted.sa_mask);
@@ -128,20 +127,31 @@ DesktopPromptBox::DesktopPromptBox(DialogCommand command) : command_(std::move(c
     ::sigaction(SIGCHLD, &noted, nullptr);
 }
 
+// A kdialog without its Wayland plugin aborts, a zenity without a display exits at
+// once: neither is the player's answer, so the box goes to the next program, and the
+// one that showed it keeps the rest of the run.
 PromptAnswer DesktopPromptBox::showPrompt(const Prompt& prompt) {
-    const int status = showDialog(command_, prompt);
-    // A signal held while the dialog closed is taken now, and ends the run at this box.
-    if (endingSignalCame()) endRunHere();
-    return status < 0 ? kBoxNotShown : answerOf(prompt, status);
+    for (std::size_t tried = 0; tried < commands_.size(); ++tried) {
+        const int status = showDialog(commands_[current_], prompt);
+        // A signal held while the dialog closed is taken now, and ends the run at this box.
+        if (endingSignalCame()) endRunHere();
+        const PromptAnswer answer = status < 0 ? kBoxNotShown : answerOf(prompt, status);
+        if (answer != kBoxNotShown) return answer;
+        current_ = (current_ + 1) % commands_.size();
+    }
+    return kBoxNotShown;
 }
 
-bool startedFromADesktop(int standardInput, const char* waylandDisplay, const char* display) {
-    if (!isSet(waylandDisplay) && !isSet(display)) return false;
-    struct stat input;
-    if (::fstat(standardInput, &input) != 0) return true;  // started with none
-    const bool scripted = ::isatty(standardInput) || S_ISFIFO(input.st_mode) ||
-                          S_ISSOCK(input.st_mode) || S_ISREG(input.st_mode);
-    return !scripted;
+bool aPersonAnswersAtTheTerminal() {
+    const int terminal = ::open("/dev/tty", O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (terminal < 0) return false;  // no controlling terminal
+    const bool foreground = ::tcgetpgrp(terminal) == ::getpgrp();
+    ::close(terminal);
+    return foreground;
+}
+
+bool onADesktop(const char* waylandDisplay, const char* display) {
+    return isSet(waylandDisplay) || isSet(display);
 }
 
 }  // namespace tolvane

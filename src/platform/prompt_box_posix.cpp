@@ -7,24 +7,37 @@
 #include "platform/prompt_box_posix.h"
 #include "platform/standard_descriptors_posix.h"
 #include "platform/terminal_charset_posix.h"
+#include "platform/terminal_window_posix.h"
 
 namespace tolvane {
 
-// A run started from a terminal or a script keeps the terminal box, so it never opens a
-// window; one started from a file manager or a launcher, on a desktop, shows the
-// desktop's own dialogs. With no dialog program either, the terminal box reads the end
-// of input at once: no question is answered Yes and nothing is touched.
+// The box follows whether a person can answer where the run was started, not what its
+// standard input is. A person at a terminal, or a script they started there, gets the
+// terminal box, and so does every run where there is no desktop. Any other run on a
+// desktop (a file manager's, a launcher's, one sent to the background) shows the
+// desktop's dialogs; with no dialog program it is replaced, before anything is opened,
+// by a terminal window that runs it again; with no terminal emulator either, it draws
+// the terminal box and reads no answer: nothing is Yes and nothing is touched.
 PromptBox& systemPromptBox() {
     openClosedStandardDescriptors();
+    const bool nobodyAtTheTerminal = onADesktop(std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY")) &&
+                                     !aPersonAnswersAtTheTerminal();
+    std::vector<DialogCommand> dialogs;
+    if (nobodyAtTheTerminal) {
+        dialogs = findDialogPrograms(std::getenv("PATH"));
+        // Before the signals are changed, which the terminal would otherwise inherit.
+        if (dialogs.empty()) reopenInATerminalWindow(std::getenv("PATH"));
+    }
     ignoreFailureSignals();
     deferEndingSignals();
-    DialogCommand dialog;
-    if (startedFromADesktop(STDIN_FILENO, std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY")) &&
-        findDialogProgram(std::getenv("PATH"), dialog)) {
-        static DesktopPromptBox desktop(dialog);
+    if (!dialogs.empty()) {
+        static DesktopPromptBox desktop(std::move(dialogs));
         return desktop;
     }
-    static TerminalPromptBox terminal(stdin, stdout, 0, terminalCharsetOfLocale());
+    // A file manager may hold the other end of a pipe on standard input open: read from
+    // it, the first box would wait for ever.
+    std::FILE* answers = nobodyAtTheTerminal ? std::fopen("/dev/null", "re") : stdin;
+    static TerminalPromptBox terminal(answers != nullptr ? answers : stdin, stdout, 0, terminalCharsetOfLocale());
     return terminal;
 }
 

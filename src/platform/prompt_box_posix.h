@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/prompt_box.h"
@@ -40,18 +41,20 @@ struct DialogCommand {
     std::string path;
 };
 
-// A message box shown by the desktop's dialog program, started once per box with an
-// argument list (never through a shell) and waited for. Returns kBoxNotShown when the
-// program cannot start, crashes, is killed or exits with a status it gives no button.
-// A hangup or a request to terminate that comes while the dialog starts or shows ends
-// the run at that box.
+// A message box shown by the desktop's dialog programs, each started once per box with an
+// argument list (never through a shell) and waited for. A program that cannot start,
+// crashes, is killed or exits with a status it gives no button has failed, not answered:
+// the same box is offered by the next one, which then shows the rest of the run. Returns
+// kBoxNotShown only when every one of them failed at this box. A hangup or a request to
+// terminate that comes while a dialog starts or shows ends the run at that box.
 class DesktopPromptBox final : public PromptBox {
 public:
-    explicit DesktopPromptBox(DialogCommand command);
+    explicit DesktopPromptBox(std::vector<DialogCommand> commands);
     PromptAnswer showPrompt(const Prompt& prompt) override;
 
 private:
-    DialogCommand command_;
+    std::vector<DialogCommand> commands_;
+    std::size_t current_ = 0;
 };
 
 // The dialog program's whole argument list for one box, its name first, in UTF-8.
@@ -62,14 +65,26 @@ std::vector<std::string> dialogArguments(DialogProgram program, const Prompt& pr
 // the texts whatever the session's locale, installed or not.
 std::vector<std::string> dialogEnvironment(const char* const* environment);
 
-// Whether a run should show desktop dialogs: its standard input is no terminal, pipe,
-// socket or file (a file manager or a launcher starts it on /dev/null, or with none),
-// and a desktop is there to show them.
-bool startedFromADesktop(int standardInput, const char* waylandDisplay, const char* display);
+// Whether a person can answer at a terminal: the run has a controlling terminal and is
+// in its foreground process group. False for a file manager's or a launcher's run, and
+// for one sent to the background.
+bool aPersonAnswersAtTheTerminal();
 
-// The first of zenity and kdialog found in the absolute folders of `searchPath` (a PATH
-// value; null, for an unset PATH, is /usr/bin:/bin). Empty and relative entries, which
-// lead into the folder the run started in, are never searched.
-bool findDialogProgram(const char* searchPath, DialogCommand& found);
+// Whether a desktop session is there to show windows: WAYLAND_DISPLAY or DISPLAY is set.
+bool onADesktop(const char* waylandDisplay, const char* display);
+
+// The path of `name` in the first absolute folder of `searchPath` (a PATH value) that
+// holds it as an executable file, or false. Empty and relative entries, which lead into
+// the folder the run started in, the game's, are never searched.
+bool findOnSearchPath(std::string_view searchPath, const char* name, std::string& found);
+
+// A PATH value as a search takes it: null, for an unset PATH, is /usr/bin:/bin.
+constexpr std::string_view searchPathOrDefault(const char* searchPath) {
+    return searchPath != nullptr ? searchPath : "/usr/bin:/bin";
+}
+
+// zenity and kdialog, those of them found in the absolute folders of `searchPath`,
+// zenity first; empty where there is neither.
+std::vector<DialogCommand> findDialogPrograms(const char* searchPath);
 
 }  // namespace tolvane

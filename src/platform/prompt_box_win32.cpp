@@ -33,8 +33,19 @@ private:
 
 Win32PromptBox theBox;
 
+// A double-click, a shortcut or `start` makes a console for this run alone. Nothing is
+// ever written to it, and left open it would stand empty over the first box and take
+// its keyboard. A console shared with cmd, where the run was typed, stays.
+void letGoOfAConsoleOfItsOwn() {
+    DWORD attached[2];
+    if (GetConsoleProcessList(attached, 2) == 1) FreeConsole();
+}
+
 }  // namespace
 
-PromptBox& systemPromptBox() { return theBox; }
+PromptBox& systemPromptBox() {
+    letGoOfAConsoleOfItsOwn();
+    return theBox;
+}
 
 }  // namespace tolvane

@@ -6,6 +6,9 @@
 # the other cases go on.
 set -euo pipefail
 export LC_ALL=C.UTF-8  # a row's length is counted in characters
+# A run with no person at a terminal shows a desktop's dialogs: only the desktop kind
+# names a display, its own.
+unset DISPLAY WAYLAND_DISPLAY
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 program=$(realpath "$1")
 sample=$(realpath "$2")

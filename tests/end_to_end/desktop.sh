@@ -10,19 +10,29 @@
 . "$here/../x11_boxes.sh"
 
 # A folder on PATH holding only the named programs, each a link to the real one or, for
-# "dies" and "fails", a stand-in that is killed or exits 5 (zenity's time-out).
+# "dies", "aborts" and "fails", a zenity stand-in that is killed, aborts as a toolkit
+# does that cannot open its display, or exits 5 (zenity's time-out).
 dialog_path() {  # NAME...
     local folder=$scratch/path-$RANDOM name
     mkdir -p "$folder"
     for name in "$@"; do
         case "$name" in
         dies) printf '#!/bin/sh\nkill -9 $$\n' > "$folder/zenity" ;;
+        aborts) printf '#!/bin/sh\nulimit -c 0\nkill -ABRT $$\n' > "$folder/zenity" ;;
         fails) printf '#!/bin/sh\nexit 5\n' > "$folder/zenity" ;;
         *) ln -s "$(command -v "$name")" "$folder/$name" ;;
         esac
     done
-    chmod 755 "$folder"/*
+    [ $# -eq 0 ] || chmod 755 "$folder"/*
     echo "$folder"
+}
+
+# As Dolphin starts a program: a session of its own with no terminal, and standard input
+# a pipe whose other end Dolphin holds open until the run ends.
+as_dolphin_starts() {  # COMMAND...
+    rm -f "$run/dolphin.fifo" && mkfifo "$run/dolphin.fifo"
+    exec 7<>"$run/dolphin.fifo"
+    setsid -w "$@" <"$run/dolphin.fifo" 7>&-
 }
 
 # One desktop run: KEYS answer its boxes in turn; the files and boxes are then checked.
@@ -31,7 +41,7 @@ desktop_run() {  # NAME PATH BOXES INI-AFTER-THE-SAMPLE BACKUP KEY...
     shift 5
     fresh_folder "$stale"
     captions=() seen=" "
-    launch=(env PATH="$path" "$program")
+    launch=("${starter[@]}" env PATH="$path" "$program")
     start_run "$name"
     answer "$@"
     wait_exit "$name"
@@ -45,8 +55,10 @@ desktop_run() {  # NAME PATH BOXES INI-AFTER-THE-SAMPLE BACKUP KEY...
     esac
 }
 
+starter=()  # what starts a desktop run, before its PATH and the program
+
 desktop_cases() {
-    require_tools Xvfb xdotool zenity kdialog strace
+    require_tools Xvfb xdotool zenity kdialog strace xterm
     local pictures=${1:-}
     [ -z "$pictures" ] || { rm -rf "$pictures" && mkdir -p "$pictures"; }
     mkdir -p "$scratch/state"
@@ -75,6 +87,9 @@ desktop_cases() {
     LC_ALL= LANG=de_DE.UTF-8 desktop_run locale-not-installed "$zenity" 4 "" older Return Escape Return Return
     desktop_run dialog-dies "$(dialog_path dies)" 0 "" older
     desktop_run dialog-fails "$(dialog_path fails)" 0 "" older
+    starter=(as_dolphin_starts)
+    desktop_run started-as-dolphin-starts-it "$zenity" 7 "$block$fps" new Return Return Return Return Return Return Return
+    starter=()
 
     # No ini: the error box, and nothing created.
     rm -f Morrowind.ini Morrowind.ini.old
@@ -86,23 +101,48 @@ desktop_cases() {
     [ ${#captions[@]} -eq 5 ] || fail "no-ini: ${#captions[@]} boxes, expected 5"
     [ ! -e Morrowind.ini ] && [ ! -e Morrowind.ini.old ] || fail "no-ini: a file was created"
 
-    # kdialog now and then crashes on start under Xvfb; the program counts that box as
-    # not shown, so a run that lost a box is tried again.
-    local try
-    for try in 1 2 3; do
-        local before=$failures
-        desktop_run "kdialog-without-zenity#$try" "$kdialog" 7 "$block$fps" new \
-            Return Return Return Return Return Return Return
-        [ "$failures" -eq "$before" ] && break
-        [ "$try" -lt 3 ] && failures=$before && echo "kdialog run $try lost a box; trying again"
+    # kdialog now and then crashes on start under Xvfb; with no other dialog program the
+    # run counts that box as not shown, so a run that lost a box is tried again. Behind a
+    # zenity that aborts, every box must come from kdialog.
+    local try case path
+    for case in kdialog-without-zenity kdialog-after-zenity-aborts; do
+        path=$kdialog
+        [ "$case" = kdialog-without-zenity ] || path=$(dialog_path aborts kdialog)
+        for try in 1 2 3; do
+            local before=$failures
+            desktop_run "$case#$try" "$path" 7 "$block$fps" new Return Return Return Return Return Return Return
+            [ "$failures" -eq "$before" ] && break
+            [ "$try" -lt 3 ] && failures=$before && echo "$case run $try lost a box; trying again"
+        done
     done
 
-    # A piped run on a desktop keeps the terminal box and opens no window.
+    terminal_window_without_dialogs
+
+    # A piped run on a desktop, typed at a terminal, keeps the terminal box and opens no
+    # window.
     fresh_folder
-    run piped-on-a-desktop "$accept_all" 7
+    local socket="tolvane-test-$$"
+    tmux -L "$socket" -f /dev/null new-session -d -x 100 -y 50 -c "$scratch" \
+        "printf '$accept_all' | timeout --foreground 60 '$program' > screen.txt; echo \$? > piped.exit"
+    local i
+    for i in $(seq 1 100); do [ -s piped.exit ] && break; sleep 0.1; done
+    tmux -L "$socket" kill-server 2>/dev/null || true
+    [ "$(cat piped.exit 2>/dev/null)" = 0 ] || fail "piped-on-a-desktop: exit status $(cat piped.exit 2>/dev/null)"
+    [ "$(grep -c '^┌' screen.txt)" -eq 7 ] || fail "piped-on-a-desktop: $(grep -c '^┌' screen.txt) boxes, expected 7"
     expect_ini piped-on-a-desktop "$block$fps"
     [ -z "$(xdotool search --onlyvisible --name "$box_titles" 2>/dev/null)" ] ||
         fail "piped-on-a-desktop: a window was opened"
+    rm -f piped.exit
+
+    # On a desktop with neither a dialog program nor a terminal emulator: the boxes go to
+    # the output nobody reads and no answer is read, so the run declines, touching nothing.
+    fresh_folder "$stale"
+    local status=0
+    (setsid -w timeout 10 env PATH="$(dialog_path)" "$program" </dev/null >nothing.txt 2>&1) || status=$?
+    [ "$status" -eq 0 ] || fail "no dialog, no terminal: exit status $status"
+    [ "$(grep -c '^┌' nothing.txt)" -eq 4 ] || fail "no dialog, no terminal: $(grep -c '^┌' nothing.txt) boxes, expected 4"
+    cmp -s Morrowind.ini "$sample" || fail "no dialog, no terminal: Morrowind.ini changed"
+    same Morrowind.ini.old "$stale" || fail "no dialog, no terminal: the older backup changed"
 
     # No desktop and no terminal: the run ends at once, touching nothing.
     fresh_folder "$stale"
@@ -113,6 +153,37 @@ desktop_cases() {
     same Morrowind.ini.old "$stale" || fail "no desktop, no terminal: the older backup changed"
 
     dialog_texts_are_utf8 "$zenity"
+}
+
+# No dialog program, and xterm on PATH: a run started as from a file manager opens an
+# xterm window running it, whose terminal box is answered there with the keyboard.
+terminal_window_without_dialogs() {
+    fresh_folder
+    launch=(env PATH="$(dialog_path xterm)" "$program")
+    start_run in-a-terminal-window
+    local i window=""
+    for i in $(seq 1 120); do
+        window=$(xdotool search --onlyvisible --class xterm 2>/dev/null | head -n 1 || true)
+        [ -n "$window" ] && break
+        sleep 0.25
+    done
+    if [ -z "$window" ]; then
+        fail "in-a-terminal-window: no xterm window opened"
+    else
+        local xterm child
+        xterm=$(xdotool getwindowpid "$window")
+        child=$(pgrep -P "$xterm" | head -n 1 || true)
+        [ "$(readlink "/proc/$child/exe" 2>/dev/null)" = "$program" ] ||
+            fail "in-a-terminal-window: the xterm does not run the program"
+        [ "$(readlink "/proc/$child/cwd" 2>/dev/null)" = "$scratch" ] ||
+            fail "in-a-terminal-window: the program runs in another folder"
+        sleep 1
+        [ -z "${shots:-}" ] || import -window "$window" "$shots/terminal-window.png"
+        for i in 1 2 3 4 5 6 7; do press "$window" Return; sleep 0.3; done
+    fi
+    wait_exit in-a-terminal-window
+    expect_ini in-a-terminal-window "$block$fps"
+    cmp -s Morrowind.ini.old "$sample" || fail "in-a-terminal-window: the backup is not the original"
 }
 
 # The FPS question's text as zenity receives it, read from its execve with strace,
