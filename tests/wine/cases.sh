@@ -107,6 +107,26 @@ run_case() {
         expect_file Morrowind.ini "$run/with-fps.ini"
         expect_file Morrowind.ini.old "$SAMPLE_INI"
         ;;
+    started-as-a-file-manager-starts-it)
+        # `start`, as a file manager or a shortcut starts a program, makes a console for
+        # this run alone: it must not stay open over the first box and take its keyboard.
+        # The run starts in the exe's folder, the game's, whatever folder start is run in.
+        cp "$exe" "$play/tolvane.exe"
+        launch=(env -C "$run" "$wine" start /wait /unix "$play/tolvane.exe")
+        start_run main
+        next_box || fail "the first box never came"
+        sleep 1
+        local other
+        other=$(xdotool search --onlyvisible --name . 2>/dev/null | grep -vx "$box" | head -n 1 || true)
+        [ -z "$other" ] || fail "a window besides the box is open: $(xdotool getwindowname "$other")"
+        xdotool key Return  # to whatever has the keyboard: no click, no focus given
+        answer Return Return Return Return Return Return
+        wait_exit main
+        expect_boxes 7
+        expect_file Morrowind.ini "$run/with-fps.ini"
+        expect_file Morrowind.ini.old "$SAMPLE_INI"
+        rm "$play/tolvane.exe"
+        ;;
     full-disk)  # room for the backup but not for the whole block
         local size
         size=$(stat -c %s "$SAMPLE_INI")
