@@ -8,6 +8,8 @@
 #   bench/run.sh [path/to/tolvane]     (default: build/native/tolvane, built if missing)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# Scripted with no terminal: off any display, or the runs would show the desktop's dialogs.
+unset DISPLAY WAYLAND_DISPLAY
 program=${1:-$root/build/native/tolvane}
 if [ ! -x "$program" ]; then
     cmake --preset native -S "$root" >/dev/null

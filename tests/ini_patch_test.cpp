@@ -27,21 +27,50 @@ std::string everyByteValue(std::size_t size) {
     return bytes;
 }
 
-TEST_F(IniPatchTest, AppendedBytesMatchTheirHexDump) {
-    writeFile("Morrowind.ini", "");
+// What the ini starts with, and the bytes the block and the FPS line add after it.
+struct AppendedCase {
+    const char* name;
+    std::string start;
+    std::string appendedHex;
+};
+
+void PrintTo(const AppendedCase& c, std::ostream* os) { *os << c.name; }
+
+class AppendedBytesTest : public IniPatchTest, public ::testing::WithParamInterface<AppendedCase> {};
+
+TEST_P(AppendedBytesTest, AppendedBytesMatchTheirHexDump) {
+    writeFile("Morrowind.ini", GetParam().start);
     IniPatch patch;
     ASSERT_EQ(patch.openIni(), OpenResult::Opened);
+    ASSERT_EQ(patch.backUpIni(), BackupResult::Done);
     ASSERT_TRUE(patch.appendSettings());
     patch.appendFpsCounterLine();
     ASSERT_EQ(patch.closeIni(), CloseResult::Saved);
-    EXPECT_EQ(hexOf(*readFile("Morrowind.ini")),
-              "0d0a0d0a"
-              "4d696e204650533d3135"                            "0d0a"  // Min FPS=15
-              "4d6158204650533d3835"                            "0d0a"  // MaX FPS=85
-              "496e746572696f722043656c6c204275666665723d30"    "0d0a"  // Interior Cell Buffer=0
-              "4578746572696f722043656c6c204275666665723d30"    "0d0a"  // Exterior Cell Buffer=0
-              "53686f77204650533d31"                            "0d0a"); // Show FPS=1
+    EXPECT_EQ(hexOf(*readFile("Morrowind.ini")), hexOf(GetParam().start) + GetParam().appendedHex);
+    EXPECT_EQ(readFile("Morrowind.ini.old"), GetParam().start);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, AppendedBytesTest,
+    ::testing::Values(
+        AppendedCase{"Empty", "",
+                     "0d0a0d0a"
+                     "4d696e204650533d3135"                            "0d0a"  // Min FPS=15
+                     "4d6158204650533d3835"                            "0d0a"  // MaX FPS=85
+                     "496e746572696f722043656c6c204275666665723d30"    "0d0a"  // Interior Cell Buffer=0
+                     "4578746572696f722043656c6c204275666665723d30"    "0d0a"  // Exterior Cell Buffer=0
+                     "53686f77204650533d31"                            "0d0a"}, // Show FPS=1
+        // Saved as "Unicode" by an editor: UTF-16LE after its byte-order mark, 176 bytes.
+        AppendedCase{"Utf16LittleEndian", std::string("\xFF\xFE[\0G\0]\0", 8),
+                     "0d000a000d000a00"
+                     "4d0069006e0020004600500053003d00310035000d000a00"
+                     "4d006100580020004600500053003d00380035000d000a00"
+                     "49006e0074006500720069006f0072002000430065006c006c00"
+                     "20004200750066006600650072003d0030000d000a00"
+                     "4500780074006500720069006f0072002000430065006c006c00"
+                     "20004200750066006600650072003d0030000d000a00"
+                     "530068006f00770020004600500053003d0031000d000a00"}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(IniPatchTest, IniKeepsEveryByteBeforeTheBlock) {
     const std::string original = everyByteValue(1000);

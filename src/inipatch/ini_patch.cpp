@@ -8,6 +8,14 @@ namespace {
 constexpr std::size_t kLongestText = 80;
 static_assert(SettingsBlock.size() <= kLongestText && FpsCounterLine.size() <= kLongestText);
 
+IniEncoding encodingOf(LockedFile& ini) {
+    char mark[2];
+    if (ini.readStart(mark, sizeof mark) != sizeof mark) return IniEncoding::SingleByte;
+    if (mark[0] == '\xFF' && mark[1] == '\xFE') return IniEncoding::Utf16LittleEndian;
+    if (mark[0] == '\xFE' && mark[1] == '\xFF') return IniEncoding::Utf16BigEndian;
+    return IniEncoding::SingleByte;
+}
+
 }  // namespace
 
 OpenResult IniPatch::openIni() { return ini_.open(kIniName); }
@@ -26,6 +34,7 @@ BackupResult IniPatch::backUpIni() {
 bool IniPatch::appendSettings() {
     replaced_ = !ini_.isStillNamed();
     writeFailed_ = replaced_;
+    encoding_ = encodingOf(ini_);
     appendText(SettingsBlock);
     return !writeFailed_;
 }
@@ -33,10 +42,10 @@ bool IniPatch::appendSettings() {
 void IniPatch::appendFpsCounterLine() { appendText(FpsCounterLine); }
 
 CloseResult IniPatch::closeIni() {
-    if (!writeFailed_ && ini_.flush() && ini_.close()) {
-        if (ini_.isStillNamed()) return CloseResult::Saved;
-        replaced_ = true;
-    }
+    if (!writeFailed_ && ini_.flush() && ini_.close() && ini_.isStillNamed()) return CloseResult::Saved;
+    // The flush reads the file back by its name, which fails too once the name leads
+    // to another file.
+    replaced_ = replaced_ || !ini_.isStillNamed();
     // Whatever went wrong, the file cut back is the one changed, never what the name
     // leads to now.
     if (!ini_.restoreLength()) return CloseResult::RestoreNeeded;
@@ -44,14 +53,21 @@ CloseResult IniPatch::closeIni() {
 }
 
 // Morrowind reads its ini as a Windows text file, so every line ends in CR LF, on
-// every platform the patch runs on.
+// every platform the patch runs on. In a UTF-16 ini each character takes two bytes in
+// the file's byte order, as Windows' own profile functions write them: single bytes
+// there would read as none of the keys.
 void IniPatch::appendText(std::string_view text) {
     if (writeFailed_) return;
-    std::array<char, 2 * kLongestText> bytes;
+    std::array<char, 4 * kLongestText> bytes;
     std::size_t size = 0;
-    for (char c : text) {
-        if (c == '\n') bytes[size++] = '\r';
+    const auto put = [&](char c) {
+        if (encoding_ == IniEncoding::Utf16BigEndian) bytes[size++] = '\0';
         bytes[size++] = c;
+        if (encoding_ == IniEncoding::Utf16LittleEndian) bytes[size++] = '\0';
+    };
+    for (char c : text) {
+        if (c == '\n') put('\r');
+        put(c);
     }
     writeFailed_ = !ini_.append({bytes.data(), size});
 }

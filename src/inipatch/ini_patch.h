@@ -17,11 +17,16 @@ constexpr std::string_view SettingsBlock =
     "\n\nMin FPS=15\nMaX FPS=85\nInterior Cell Buffer=0\nExterior Cell Buffer=0\n";
 constexpr std::string_view FpsCounterLine = "Show FPS=1\n";
 
+// How the ini's text is stored, by its byte-order mark: an editor may save it as
+// "Unicode", UTF-16 in either byte order. Every other file is taken as single bytes.
+enum class IniEncoding { SingleByte, Utf16LittleEndian, Utf16BigEndian };
+
 enum class BackupResult { Done, OpenFailed, Failed, IniReplaced };
 enum class CloseResult { Saved, RolledBack, IniReplaced, RestoreNeeded };
 
 // The only change the program makes on disk: back Morrowind.ini up, then add the
-// settings at its end. The existing content is never read except by the copy.
+// settings at its end. The existing content is never read except by the copy and for
+// its byte-order mark.
 // Call order: openIni, backUpIni, appendSettings, at most one appendFpsCounterLine,
 // closeIni. Morrowind.ini is held from openIni until the IniPatch is destroyed: no other
 // run of the program can open it meanwhile. Before each step that counts, the patch makes
@@ -40,7 +45,8 @@ public:
     // another program writes it or another run took its lock. IniReplaced: the name
     // Morrowind.ini leads to another file now.
     BackupResult backUpIni();
-    // Appends SettingsBlock. False if it could not be written whole, or if the name
+    // Appends SettingsBlock, in the ini's own encoding. False if it could not be written
+    // whole, or if the name
     // Morrowind.ini leads to another file now; closeIni undoes it.
     bool appendSettings();
     // Appends FpsCounterLine after the block; skipped once a write has failed.
@@ -54,6 +60,7 @@ private:
     void appendText(std::string_view text);
 
     LockedFile ini_;
+    IniEncoding encoding_ = IniEncoding::SingleByte;
     bool writeFailed_ = false;
     bool replaced_ = false;
 };

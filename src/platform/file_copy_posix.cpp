@@ -1,8 +1,11 @@
 #include "platform/file_copy_posix.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace tolvane {
 namespace {
@@ -18,6 +21,25 @@ bool copyThroughBuffer(int in, off_t& offset, int out) {
         if (!writeAll(out, buffer, static_cast<std::size_t>(got))) return false;
         offset += got;
     }
+}
+
+// Reads up to `size` bytes at `offset`, going on after short reads; how many were read,
+// or -1 if a read failed.
+ssize_t readFully(int fd, char* into, std::size_t size, off_t offset) {
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::pread(fd, into + got, size - got, offset + static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    return static_cast<ssize_t>(got);
+}
+
+bool isLong(int fd, off_t size) {
+    struct stat info;
+    return ::fstat(fd, &info) == 0 && info.st_size == size;
 }
 
 }  // namespace
@@ -60,6 +82,28 @@ bool copyContents(int in, int out, off_t size, off_t& copied) {
     (void)size;
 #endif
     return copyThroughBuffer(in, copied, out);
+}
+
+bool holdTheSameBytes(int a, int b, off_t size) {
+    static char first[1024 * 1024];
+    static char second[sizeof first];
+    if (!isLong(a, size) || !isLong(b, size)) return false;
+    for (off_t at = 0; at < size;) {
+        const std::size_t want = static_cast<std::size_t>(std::min<off_t>(size - at, sizeof first));
+        const ssize_t got = readFully(a, first, want, at);
+        if (got != static_cast<ssize_t>(want) || readFully(b, second, want, at) != got ||
+            std::memcmp(first, second, want) != 0)
+            return false;
+        at += got;
+    }
+    return true;
+}
+
+bool endsWith(int fd, off_t offset, const char* bytes, std::size_t size) {
+    char stored[512];
+    if (size > sizeof stored || !isLong(fd, offset + static_cast<off_t>(size))) return false;
+    return readFully(fd, stored, size, offset) == static_cast<ssize_t>(size) &&
+           std::memcmp(stored, bytes, size) == 0;
 }
 
 }  // namespace tolvane

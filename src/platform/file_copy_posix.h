@@ -14,4 +14,12 @@ bool writeAll(int fd, const char* bytes, std::size_t size);
 // how many bytes reached `out`. False if a read or a write failed.
 bool copyContents(int in, int out, off_t size, off_t& copied);
 
+// Whether `a` and `b` both hold exactly `size` bytes, the same ones, read in large blocks
+// from their starts. False also when either could not be read.
+bool holdTheSameBytes(int a, int b, off_t size);
+
+// Whether `fd` is `offset` bytes long followed by exactly `bytes`. False also when it
+// could not be read.
+bool endsWith(int fd, off_t offset, const char* bytes, std::size_t size);
+
 }  // namespace tolvane

@@ -1,6 +1,33 @@
 #include "platform/file_copy_win32.h"
 
+#include <cstring>
+
+#include "platform/handle_win32.h"
+
 namespace tolvane {
+namespace {
+
+constexpr DWORD kBlock = 16 * 1024;  // on the stack: the program keeps no buffer of its own
+
+// Reads up to `size` bytes at the position, going on after short reads; false if a read
+// failed.
+bool readFully(HANDLE file, char* into, DWORD size, DWORD& got) {
+    got = 0;
+    while (got < size) {
+        DWORD n = 0;
+        if (!ReadFile(file, into + got, size - got, &n, nullptr)) return false;
+        if (n == 0) break;
+        got += n;
+    }
+    return true;
+}
+
+bool isLong(HANDLE file, std::int64_t size) {
+    LARGE_INTEGER length;
+    return GetFileSizeEx(file, &length) && length.QuadPart == size;
+}
+
+}  // namespace
 
 bool seek(HANDLE file, std::int64_t offset, DWORD from) {
     LARGE_INTEGER position;
@@ -22,7 +49,7 @@ bool writeAll(HANDLE file, const char* bytes, std::size_t size) {
 // The copy reads through the handle open for writing. Opening the ini once more
 // (CopyFileA does) would clash with that handle's share mode on Windows itself.
 bool copyContents(HANDLE in, HANDLE out, std::int64_t& copied) {
-    char buffer[16 * 1024];  // on the stack: a static one would be stored in the program
+    char buffer[kBlock];
     copied = 0;
     if (!seek(in, 0, FILE_BEGIN)) return false;
     for (;;) {
@@ -32,6 +59,50 @@ bool copyContents(HANDLE in, HANDLE out, std::int64_t& copied) {
         if (!writeAll(out, buffer, got)) return false;
         copied += got;
     }
+}
+
+bool holdTheSameBytes(HANDLE a, HANDLE b, std::int64_t size) {
+    char first[kBlock];
+    char second[kBlock];
+    if (!isLong(a, size) || !isLong(b, size) || !seek(a, 0, FILE_BEGIN) || !seek(b, 0, FILE_BEGIN))
+        return false;
+    for (std::int64_t at = 0; at < size;) {
+        const DWORD want = static_cast<DWORD>(size - at < kBlock ? size - at : kBlock);
+        DWORD gotA = 0;
+        DWORD gotB = 0;
+        if (!readFully(a, first, want, gotA) || !readFully(b, second, want, gotB) || gotA != want ||
+            gotB != want || std::memcmp(first, second, want) != 0)
+            return false;
+        at += want;
+    }
+    return true;
+}
+
+bool endsWith(HANDLE file, std::int64_t offset, const char* bytes, std::size_t size) {
+    char stored[512];
+    DWORD got = 0;
+    return size <= sizeof stored && isLong(file, offset + static_cast<std::int64_t>(size)) &&
+           seek(file, offset, FILE_BEGIN) && readFully(file, stored, static_cast<DWORD>(size), got) &&
+           got == size && std::memcmp(stored, bytes, size) == 0;
+}
+
+HANDLE openExisting(const char* path, DWORD access, DWORD share) {
+    return CreateFileA(path, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Whether the copy under `temp`, opened again for reading only, holds what the ini
+// (`in`) held as copied: a file system that reports writes it did not store is caught
+// before the older backup goes.
+bool holdsTheCopy(const char* temp, HANDLE in, std::int64_t copied) {
+    Handle reread(openExisting(temp, GENERIC_READ, FILE_SHARE_READ));
+    return reread.valid() && holdTheSameBytes(reread.get(), in, copied);
+}
+
+// Wine's move is a rename that it does not flush; the kernel's FAT and ntfs3 may store
+// it only with the file itself, so the backup is flushed once more under its new name.
+bool flushUnderItsName(const char* to) {
+    Handle moved(openExisting(to, GENERIC_WRITE, FILE_SHARE_READ));
+    return moved.valid() && FlushFileBuffers(moved.get()) && moved.close();
 }
 
 }  // namespace tolvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -35,16 +36,24 @@ public:
     // changed. False: the name was given to another file, removed, or cannot be looked up.
     bool isStillNamed() const;
     // Replaces `to` with a byte-for-byte copy of the file, whole or not at all: the copy
-    // is made under `temp` (a leftover there is removed, never followed), flushed to disk
-    // and renamed over `to`, so a link at `to` is replaced, not written through. Both are
+    // is made under `temp` (a leftover there is removed, never followed), flushed to disk,
+    // read back, and renamed over `to`, so a link at `to` is replaced, not written
+    // through; the copy is flushed again under its new name before the folder is. Both are
     // names in the current folder. False: `to` is as it was, or already the whole copy
     // when only the last flush of the folder failed; no `temp` is left unless removing it
     // failed too. A `to` with no write permission (on Windows, a read-only one), or that
-    // the user may not write, is never replaced. What a cut-back keeps is what was copied.
+    // the user may not write, is never replaced (nor one NTFS marks read-only). What a
+    // cut-back keeps is what was copied.
     bool copyTo(const char* to, const char* temp);
-    // Adds `bytes` at the end. False if any of them could not be written.
+    // The first bytes of the file, up to `size` of them, read through the handle open
+    // for writing; how many were read (0 also when the read failed).
+    std::size_t readStart(char* into, std::size_t size);
+    // Adds `bytes` at the end. False if any of them could not be written, or if more
+    // than kMostAppended bytes have been added in all.
     bool append(std::string_view bytes);
-    // Flushes what was written to disk; stays open. False if the flush failed.
+    // Flushes what was written to disk, then reads the file back by its name; stays
+    // open. False if the flush failed, or if the file read back is not its kept length
+    // followed by exactly what was appended.
     bool flush();
     // Closes the file for writing; it stays held. False if the close reported an error;
     // closed either way.
@@ -60,6 +69,9 @@ private:
     std::intptr_t held_ = -1;    // the file being changed, open until destroyed
     std::intptr_t lock_ = -1;    // Windows: open for reading since open(), with the lock
     std::int64_t keptLength_ = 0;
+    static constexpr std::size_t kMostAppended = 256;
+    char appended_[kMostAppended] = {};
+    std::size_t appendedSize_ = 0;
 };
 
 }  // namespace tolvane

@@ -4,8 +4,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/file_copy_posix.h"
+#include "platform/file_permissions_posix.h"
 #include "platform/files.h"
 #include "platform/standard_descriptors_posix.h"
 
@@ -38,29 +40,6 @@ private:
     int fd_;
 };
 
-// A file with no write permission is read-only for whoever runs the program: permission
-// bits do not stop root, yet the player may have set them to keep the file as it is.
-bool mayWrite(const char* path, const struct stat& info) {
-    return (info.st_mode & 0222) != 0 && ::faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) == 0;
-}
-
-// A backup with no write permission is kept, although a rename would replace it.
-bool mayReplace(const char* path) {
-    struct stat info;
-    return ::lstat(path, &info) != 0 || !S_ISREG(info.st_mode) || mayWrite(path, info);
-}
-
-// The backup belongs to whoever owns the ini, with its permissions, as `sed -i` leaves a
-// file: made by root for a player, it stays the player's to read and to replace.
-bool takeOwnerAndMode(int backup, const struct stat& ini) {
-    struct stat made;
-    if (::fstat(backup, &made) != 0) return false;
-    if ((made.st_uid != ini.st_uid || made.st_gid != ini.st_gid) && ::geteuid() == 0 &&
-        ::fchown(backup, ini.st_uid, ini.st_gid) != 0)
-        return false;
-    return ::fchmod(backup, ini.st_mode & 0777) == 0;
-}
-
 // The lock every run takes, native or under Wine, whose server turns a Windows range
 // lock into this same kind of record lock: one byte at 2^62, far past any ini's end.
 // It belongs to the open file, not the process, and goes with its last descriptor, so a
@@ -75,11 +54,26 @@ bool lockAgainstOtherRuns(int fd) {
     return ::fcntl(fd, F_OFD_SETLK, &lock) == 0 || (errno != EAGAIN && errno != EACCES);
 }
 
+bool sameFile(int a, int b) {
+    struct stat first;
+    struct stat second;
+    return ::fstat(a, &first) == 0 && ::fstat(b, &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
 bool leadsTo(const char* name, int fd) {
     struct stat held;
     struct stat named;
     return fd >= 0 && ::fstat(fd, &held) == 0 && ::stat(name, &named) == 0 &&
            held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+// Whether the copy made under `temp`, read through a descriptor of its own, holds what
+// the ini (`in`) held as copied: a file system that reports writes it did not store
+// (failing disks, network and FUSE ones) is caught before the older backup goes.
+bool holdsTheCopy(const char* temp, int written, int in, off_t copied) {
+    Fd reread(::open(temp, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    return reread.valid() && sameFile(reread.get(), written) && holdTheSameBytes(reread.get(), in, copied);
 }
 
 // Makes a rename in the current folder survive a power cut.
@@ -106,7 +100,7 @@ OpenResult LockedFile::open(const char* path) {
     Fd fd(aboveStandardDescriptors(opened));
     if (!fd.valid()) return errno == ENOENT ? OpenResult::Missing : OpenResult::Failed;
     if (!lockAgainstOtherRuns(fd.get()) || ::fstat(fd.get(), &info) != 0 ||
-        !S_ISREG(info.st_mode) || (info.st_mode & 0222) == 0)
+        !S_ISREG(info.st_mode) || (info.st_mode & 0222) == 0 || markedReadOnlyByWindows(path))
         return OpenResult::Failed;
     Fd held(::fcntl(fd.get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
     if (!held.valid()) return OpenResult::Failed;
@@ -130,7 +124,10 @@ bool LockedFile::isStillNamed() const { return leadsTo(path_, static_cast<int>(h
 
 // O_EXCL: a leftover that is still there, or a link put back in its place, is never
 // written through. A `temp` that is the ini's own file (the ini a link to it) is never
-// removed. The copy is private until it has the ini's owner and permissions.
+// removed. The copy is private until it has the ini's owner and permissions. FAT as
+// desktops mount sticks (flush) and the kernel's ntfs3 may store the rename only with
+// the renamed file itself: until it is flushed again under its new name, a power cut
+// can leave the new name pointing at nothing while the ini is already changed.
 bool LockedFile::copyTo(const char* to, const char* temp) {
     const int in = static_cast<int>(handle_);
     struct stat ini;
@@ -140,19 +137,36 @@ bool LockedFile::copyTo(const char* to, const char* temp) {
     if (!out.valid()) return false;
     off_t copied = 0;
     if (takeOwnerAndMode(out.get(), ini) && copyContents(in, out.get(), ini.st_size, copied) &&
-        ::fsync(out.get()) == 0 && out.close() && ::rename(temp, to) == 0) {
+        ::fsync(out.get()) == 0 && holdsTheCopy(temp, out.get(), in, copied) && ::rename(temp, to) == 0) {
         keptLength_ = copied;
-        return syncFolder();
+        const bool durable = ::fsync(out.get()) == 0 && syncFolder();
+        return out.close() && durable;
     }
     ::unlink(temp);
     return false;
 }
 
-bool LockedFile::append(std::string_view bytes) {
-    return isOpen() && writeAll(static_cast<int>(handle_), bytes.data(), bytes.size());
+std::size_t LockedFile::readStart(char* into, std::size_t size) {
+    const ssize_t got = isOpen() ? ::pread(static_cast<int>(handle_), into, size, 0) : -1;
+    return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 
-bool LockedFile::flush() { return isOpen() && ::fsync(static_cast<int>(handle_)) == 0; }
+// What is appended is kept to be read back once flushed.
+bool LockedFile::append(std::string_view bytes) {
+    if (!isOpen() || bytes.size() > kMostAppended - appendedSize_) return false;
+    std::memcpy(appended_ + appendedSize_, bytes.data(), bytes.size());
+    appendedSize_ += bytes.size();
+    return writeAll(static_cast<int>(handle_), bytes.data(), bytes.size());
+}
+
+// Read back by name through a descriptor of its own, after the flush: a write reported
+// done that the file system did not store is found here, before success is told.
+bool LockedFile::flush() {
+    if (!isOpen() || ::fsync(static_cast<int>(handle_)) != 0) return false;
+    Fd reread(::open(path_, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    return reread.valid() && sameFile(reread.get(), static_cast<int>(held_)) &&
+           endsWith(reread.get(), keptLength_, appended_, appendedSize_);
+}
 
 bool LockedFile::close() {
     Fd fd(static_cast<int>(handle_));

@@ -7,10 +7,6 @@
 namespace tolvane {
 namespace {
 
-HANDLE openExisting(const char* path, DWORD access, DWORD share) {
-    return CreateFileA(path, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
 // The one byte every run locks, as tolvane.exe or natively: at 2^62, far past any ini's end.
 OVERLAPPED lockedByte() {
     OVERLAPPED at{};
@@ -38,7 +34,11 @@ bool moveLock(HANDLE from, HANDLE to) {
     return lockAgainstOtherRuns(to);
 }
 
+// A file already at that length is left alone: on a full disk, Wine's SetEndOfFile
+// writes a byte at the end, which then fails although nothing needs cutting.
 bool cutTo(HANDLE file, std::int64_t length) {
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(file, &size) && size.QuadPart == length) return true;
     return seek(file, length, FILE_BEGIN) && SetEndOfFile(file);
 }
 
@@ -142,21 +142,40 @@ bool LockedFile::copyTo(const char* to, const char* temp) {
     if (!out.valid()) return false;
     std::int64_t copied = 0;
     if (copyContents(toHandle(handle_), out.get(), copied) && FlushFileBuffers(out.get()) &&
-        out.close() && MoveFileExA(temp, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        out.close() && holdsTheCopy(temp, toHandle(handle_), copied) &&
+        MoveFileExA(temp, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         keptLength_ = copied;
-        return true;
+        return flushUnderItsName(to);
     }
     out.close();
     DeleteFileA(temp);  // a copy cut short by a full disk leaves a part of the file
     return false;
 }
 
-bool LockedFile::append(std::string_view bytes) {
-    return isOpen() && seek(toHandle(handle_), 0, FILE_END) &&
-           writeAll(toHandle(handle_), bytes.data(), bytes.size());
+std::size_t LockedFile::readStart(char* into, std::size_t size) {
+    DWORD got = 0;
+    if (!isOpen() || !seek(toHandle(handle_), 0, FILE_BEGIN) ||
+        !ReadFile(toHandle(handle_), into, static_cast<DWORD>(size), &got, nullptr))
+        return 0;
+    return got;
 }
 
-bool LockedFile::flush() { return isOpen() && FlushFileBuffers(toHandle(handle_)); }
+// What is appended is kept to be read back once flushed.
+bool LockedFile::append(std::string_view bytes) {
+    if (!isOpen() || bytes.size() > kMostAppended - appendedSize_) return false;
+    CopyMemory(appended_ + appendedSize_, bytes.data(), bytes.size());
+    appendedSize_ += bytes.size();
+    return seek(toHandle(handle_), 0, FILE_END) && writeAll(toHandle(handle_), bytes.data(), bytes.size());
+}
+
+// Read back by name through a handle of its own, which must let the writing handle
+// write, after the flush: a write reported done that was not stored is found here.
+bool LockedFile::flush() {
+    if (!isOpen() || !FlushFileBuffers(toHandle(handle_))) return false;
+    Handle reread(openExisting(path_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE));
+    return reread.valid() && sameFile(reread.get(), toHandle(held_)) &&
+           endsWith(reread.get(), keptLength_, appended_, appendedSize_);
+}
 
 bool LockedFile::close() {
     Handle file(toHandle(handle_));

@@ -90,6 +90,36 @@ fault_cases() {
     same Morrowind.ini.old "$stale" || fail "link left at the temporary name: the older backup changed"
     rm -f "$scratch.outside"
 
+    # A file system that reports a write or a copy done and stores nothing: the block,
+    # or the backup's copy, is read back before it is trusted.
+    local size
+    size=$(stat -c %s "$sample")
+    fresh_folder "$stale"
+    via=(strace -qq -o injected.txt -P "$scratch/Morrowind.ini" -e trace=write -e inject=write:retval=76:when=1)
+    run "block reported written" "$accept_all" 7
+    grep -q 'remis dans son' screen.txt || fail "block reported written: no cut-back box"
+    ! updated_shown || fail "block reported written: \"mis à jour\" shown"
+    cmp -s Morrowind.ini Morrowind.ini.old || fail "block reported written: the ini is not its backup again"
+    fresh_folder "$stale"
+    via=(strace -qq -o injected.txt -e trace=copy_file_range -e inject="copy_file_range:retval=$size:when=1")
+    run "copy reported made" "$accept_all" 5
+    grep -q "Morrowind.ini.old n'a pas pu" screen.txt || fail "copy reported made: no backup-failed box"
+    same Morrowind.ini.old "$stale" || fail "copy reported made: the older backup changed"
+    cmp -s Morrowind.ini "$sample" || fail "copy reported made: Morrowind.ini changed"
+
+    # A file system that keeps no modes refuses a needed chmod; the copy's own mode grants
+    # less than the ini's, so the backup is kept with it.
+    fresh_folder
+    chmod 0644 Morrowind.ini
+    via=(strace -qq -o injected.txt -e trace=fchmod -e inject=fchmod:error=EPERM:when=1)
+    local mask
+    mask=$(umask)
+    umask 077
+    run "chmod refused" "$accept_all" 7
+    umask "$mask"
+    expect_ini "chmod refused" "$block$fps"
+    [ "$(stat -c %a Morrowind.ini.old)" = 600 ] || fail "chmod refused: the backup's mode is $(stat -c %a Morrowind.ini.old)"
+
     # A file system with no locks says so; only another run's lock refuses.
     local error
     for error in ENOLCK EOPNOTSUPP ENOSYS EINVAL; do

@@ -18,6 +18,7 @@ order_case() {
         '^write\(1<[^>]*>, .*Programme cr'
         "^fsync\([0-9]+<$ini\.old\.tmp>\)"
         '^rename\("Morrowind\.ini\.old\.tmp", "Morrowind\.ini\.old"\)'
+        "^fsync\([0-9]+<$ini\.old>\)"
         "^fsync\([0-9]+<$folder>\)"
         "^write\([0-9]+<$ini>, \"Show FPS=1"
         "^fsync\([0-9]+<$ini>\)"
@@ -32,11 +33,11 @@ order_case() {
         fi
         previous=$((previous + at))
     done
-    # Nothing reaches the ini before its backup is in place.
-    local renamed
-    renamed=$(grep -n -m 1 '^rename(' calls.txt | cut -d: -f1)
-    ! head -n "$renamed" calls.txt | grep -q -E "^write\([0-9]+<$ini>" ||
-        fail "the ini was written to before its backup was in place"
+    # Nothing reaches the ini before its backup is on disk under its own name.
+    local durable
+    durable=$(grep -n -m 1 -E "^fsync\([0-9]+<$folder>\)" calls.txt | cut -d: -f1)
+    ! head -n "$durable" calls.txt | grep -q -E "^write\([0-9]+<$ini>" ||
+        fail "the ini was written to before its backup was on disk"
 }
 
 order_case

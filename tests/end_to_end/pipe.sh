@@ -82,6 +82,31 @@ pipe_cases() {
     ! LC_ALL=C grep -q $'[\x80-\x9f]' screen.txt || fail "Latin-1: a byte from 0x80 to 0x9F was written"
 
     as_a_player_cases
+    ntfs_read_only_mark
+}
+
+# Windows' read-only mark on a dual-boot NTFS partition, which ntfs-3g keeps apart from
+# the mode: the mode still shows write bits.
+ntfs_read_only_mark() {
+    local why=""
+    [ "$(id -u)" -eq 0 ] || why="mounting needs root"
+    [ -c /dev/fuse ] || why="there is no /dev/fuse"
+    command -v mkntfs >/dev/null && command -v ntfs-3g >/dev/null && command -v setfattr >/dev/null ||
+        why="ntfs-3g or attr is missing"
+    if [ -z "$why" ]; then
+        truncate -s 16M ntfs.img && mkntfs -Q -F ntfs.img >/dev/null 2>&1 && mkdir -p ntfs &&
+            ntfs-3g ntfs.img ntfs 2>/dev/null || why="ntfs-3g could not mount an image (is /dev/fuse usable?)"
+    fi
+    if [ -n "$why" ]; then
+        echo "skipped: NTFS's read-only mark: $why"
+        return
+    fi
+    cd ntfs
+    fresh_folder "$stale"
+    setfattr -n system.ntfs_attrib_be -v 0x00000021 Morrowind.ini  # archive and read-only
+    as_a_player ntfs-read-only-mark self 5 "n'a_pas_pu_être_ouvert"
+    cd "$scratch"
+    umount ntfs
 }
 
 # What a player protected keeps its protection: a read-only older backup, and a
