@@ -12,6 +12,7 @@ run_case() {
     run="$WORK/runs/$name"
     play="$run/play"
     exe=$TOLVANE_EXE
+    umount "$run/disk" 2>/dev/null  # a small disk an earlier failed run left mounted
     rm -rf "$run"
     mkdir -p "$play"
     printf '%s' "$block$fps" | cat "$SAMPLE_INI" - > "$run/with-fps.ini"
