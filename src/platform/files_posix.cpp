@@ -54,18 +54,18 @@ bool lockAgainstOtherRuns(int fd) {
     return ::fcntl(fd, F_OFD_SETLK, &lock) == 0 || (errno != EAGAIN && errno != EACCES);
 }
 
+bool sameInode(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
 bool sameFile(int a, int b) {
     struct stat first;
     struct stat second;
-    return ::fstat(a, &first) == 0 && ::fstat(b, &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
+    return ::fstat(a, &first) == 0 && ::fstat(b, &second) == 0 && sameInode(first, second);
 }
 
 bool leadsTo(const char* name, int fd) {
     struct stat held;
     struct stat named;
-    return fd >= 0 && ::fstat(fd, &held) == 0 && ::stat(name, &named) == 0 &&
-           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+    return fd >= 0 && ::fstat(fd, &held) == 0 && ::stat(name, &named) == 0 && sameInode(held, named);
 }
 
 // Whether the copy made under `temp`, read through a descriptor of its own, holds what

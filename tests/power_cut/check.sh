@@ -3,13 +3,8 @@
 # file system's recovery changes nothing of the copy, and checked against the rules.
 #   check.sh N
 n=$1
+# $fs and $options come from init.sh, which read them from the kernel's command line.
 sectors=$(cat /sys/block/vdc/size)
-for word in $(cat /proc/cmdline); do
-    case "$word" in
-    tolvane.fs=*) fs=${word#*=} ;;
-    tolvane.options=*) options=${word#*=} ;;
-    esac
-done
 bad() { echo "STATE $n FAIL $*"; }
 echo "0 $sectors snapshot /dev/vdc /dev/vdd N 8" | dmsetup create state && dmsetup mknodes || { bad "no snapshot"; exit 0; }
 if ! mount -t "$fs" -o "$options" /dev/mapper/state /state 2>/dev/null; then

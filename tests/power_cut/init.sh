@@ -17,6 +17,7 @@ for word in $(cat /proc/cmdline); do
     tolvane.older=*) older=${word#*=} ;;
     esac
 done
+export fs options  # for check.sh
 mkdir -p /mnt /state
 [ "$older" = 1 ] || rm -f /expect/older
 sectors=$(cat /sys/block/vda/size)
