@@ -32,15 +32,32 @@ public:
     std::function<void(const std::string&)> onShow;
 
 private:
+    // The entry of the table that holds the box shown, named by its id.
     static std::string nameOf(const Prompt& shownPrompt) {
-        static const char* const names[] = {
-            "Intro",      "Confirm",      "BackupNotice", "BackupDone", "FpsCounter",
-            "Updated",    "NoChange",     "About",        "IniMissing", "BackupFailed",
-            "OpenFailed", "RolledBack",   "RestoreNeeded", "IniReplaced"};
-        static_assert(std::size(names) == kPromptCount);
-        for (std::size_t i = 0; i < kPromptCount; ++i)
-            if (&shownPrompt == &kPrompts[i]) return names[i];
+        for (const PromptEntry& entry : kPrompts)
+            if (&shownPrompt == &entry.prompt) return nameOf(entry.id);
         return "a box not in the table";
+    }
+
+    static std::string nameOf(PromptId id) {
+        switch (id) {
+            case PromptId::IntroPrompt: return "Intro";
+            case PromptId::ConfirmPrompt: return "Confirm";
+            case PromptId::BackupNoticePrompt: return "BackupNotice";
+            case PromptId::BackupDonePrompt: return "BackupDone";
+            case PromptId::FpsCounterPrompt: return "FpsCounter";
+            case PromptId::UpdatedPrompt: return "Updated";
+            case PromptId::NoChangePrompt: return "NoChange";
+            case PromptId::AboutPrompt: return "About";
+            case PromptId::IniMissingPrompt: return "IniMissing";
+            case PromptId::BackupFailedPrompt: return "BackupFailed";
+            case PromptId::OpenFailedPrompt: return "OpenFailed";
+            case PromptId::RolledBackPrompt: return "RolledBack";
+            case PromptId::RestoreNeededPrompt: return "RestoreNeeded";
+            case PromptId::IniReplacedPrompt: return "IniReplaced";
+            case PromptId::Count: break;
+        }
+        return "an id of no box";
     }
 
     std::vector<int> answers_;

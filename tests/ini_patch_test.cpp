@@ -77,6 +77,7 @@ TEST_F(IniPatchTest, IniKeepsEveryByteBeforeTheBlock) {
     writeFile("Morrowind.ini", original);
     IniPatch patch;
     ASSERT_EQ(patch.openIni(), OpenResult::Opened);
+    ASSERT_EQ(patch.backUpIni(), BackupResult::Done);
     ASSERT_TRUE(patch.appendSettings());
     ASSERT_EQ(patch.closeIni(), CloseResult::Saved);
     const std::string after = *readFile("Morrowind.ini");
@@ -145,6 +146,7 @@ TEST_F(IniPatchTest, SecondOpenIsRefusedUntilTheFirstIsGone) {
         IniPatch first;
         ASSERT_EQ(first.openIni(), OpenResult::Opened);
         EXPECT_EQ(IniPatch().openIni(), OpenResult::Failed);
+        ASSERT_EQ(first.backUpIni(), BackupResult::Done);
         ASSERT_TRUE(first.appendSettings());
         ASSERT_EQ(first.closeIni(), CloseResult::Saved);
         EXPECT_EQ(IniPatch().openIni(), OpenResult::Failed);
@@ -156,6 +158,7 @@ TEST_F(IniPatchTest, FailedBlockIsUndoneAtClose) {
     writeFile("Morrowind.ini", "x");
     IniPatch patch;
     ASSERT_EQ(patch.openIni(), OpenResult::Opened);
+    ASSERT_EQ(patch.backUpIni(), BackupResult::Done);
     {
         FileSizeLimit limit(10);
         EXPECT_FALSE(patch.appendSettings());

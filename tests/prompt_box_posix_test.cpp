@@ -175,7 +175,7 @@ TEST(TerminalPromptBox, EveryBoxIsClosedAndKeepsItsWordsWholeAtEachWidth) {
     for (int width : {40, 80, 120}) {
         for (std::size_t id = 0; id < kPromptCount; ++id) {
             SCOPED_TRACE("prompt " + std::to_string(id) + " at " + std::to_string(width) + " columns");
-            const std::vector<std::string> rows = rowsOf(answer(kPrompts[id], "\n", width).drawn);
+            const std::vector<std::string> rows = rowsOf(answer(kPrompts[id].prompt, "\n", width).drawn);
             ASSERT_GE(rows.size(), 5u);
             for (const std::string& row : rows) {
                 EXPECT_EQ(columnsOf(row), columnsOf(rows.front())) << row;
@@ -183,7 +183,7 @@ TEST(TerminalPromptBox, EveryBoxIsClosedAndKeepsItsWordsWholeAtEachWidth) {
             }
             std::string joined;
             for (const std::string& row : textRowsOf(rows)) joined += row + " ";
-            EXPECT_EQ(wordsOf(joined), wordsOf(utf8Of(kPrompts[id].text)));
+            EXPECT_EQ(wordsOf(joined), wordsOf(utf8Of(kPrompts[id].prompt.text)));
         }
     }
 }

@@ -59,6 +59,17 @@ INSTANTIATE_TEST_SUITE_P(Prompts, OriginalTextTest,
                              TextFingerprint{PromptId::NoChangePrompt, 95, 0x64b1da1cu, 0x40},
                              TextFingerprint{PromptId::AboutPrompt, 234, 0x25d529cdu, 0x00}));
 
+// Read through their ids, the failure boxes each say their own text: two of them
+// swapped in the table would tell a player the wrong thing about the ini.
+INSTANTIATE_TEST_SUITE_P(FailurePrompts, OriginalTextTest,
+                         ::testing::Values(
+                             TextFingerprint{PromptId::IniMissingPrompt, 166, 0xea896d4eu, 0x10},
+                             TextFingerprint{PromptId::BackupFailedPrompt, 113, 0x60452d1du, 0x10},
+                             TextFingerprint{PromptId::OpenFailedPrompt, 185, 0x3ecb988au, 0x10},
+                             TextFingerprint{PromptId::RolledBackPrompt, 166, 0x1892d1f2u, 0x10},
+                             TextFingerprint{PromptId::RestoreNeededPrompt, 241, 0x04a47e66u, 0x10},
+                             TextFingerprint{PromptId::IniReplacedPrompt, 148, 0x3b5b0d17u, 0x10}));
+
 TEST(PromptTable, AddressStandsWhereIntroAndAboutSay) {
     EXPECT_NE(prompt(PromptId::IntroPrompt).text.find("Quedrin (" + kEmail + ")\n \n"),
               std::string::npos);
@@ -82,7 +93,7 @@ TEST(PromptTable, AccentsAreSingleWindows1252Bytes) {
 TEST(PromptTable, OnlyTheLastBoxHasTheAboutCaption) {
     for (std::size_t i = 0; i < kPromptCount; ++i) {
         const bool about = static_cast<PromptId>(i) == PromptId::AboutPrompt;
-        EXPECT_EQ(kPrompts[i].caption, about ? "About Tolvane" : "Tolvane") << "prompt " << i;
+        EXPECT_EQ(kPrompts[i].prompt.caption, about ? "About Tolvane" : "Tolvane") << "prompt " << i;
     }
 }
 
@@ -102,10 +113,10 @@ TEST(PromptTable, FailureBoxesAreErrorsThatSayWhatBecameOfTheIni) {
 }
 
 TEST(PromptTable, NoTextHoldsACarriageReturnOrAnUnassignedByte) {
-    for (const Prompt& p : kPrompts)
-        for (unsigned char b : p.text) {
-            EXPECT_NE(b, '\r') << p.text;
-            EXPECT_TRUE(b != 0x81 && b != 0x8D && b != 0x8F && b != 0x90 && b != 0x9D) << p.text;
+    for (const PromptEntry& entry : kPrompts)
+        for (unsigned char b : entry.prompt.text) {
+            EXPECT_NE(b, '\r') << entry.prompt.text;
+            EXPECT_TRUE(b != 0x81 && b != 0x8D && b != 0x8F && b != 0x90 && b != 0x9D) << entry.prompt.text;
         }
 }
 

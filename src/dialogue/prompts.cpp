@@ -1,99 +1,111 @@
 #include "dialogue/prompts.h"
 
 #include "dialogue/contact_email.h"
+#include "platform/cp1252.h"
 
 namespace tolvane {
 namespace {
 
-// Windows-1252 letters. A hex escape swallows every hex digit after it, so a literal
-// breaks after each one: "cr" E_ACUTE "e" is "crée".
-#define E_ACUTE "\xE9"
-#define E_GRAVE "\xE8"
-#define E_CIRC "\xEA"
-#define A_GRAVE "\xE0"
-#define U_GRAVE "\xF9"
-
-#define SIXTEEN_SPACES "                "
-
 constexpr std::string_view kCaption = "Tolvane";
 constexpr std::string_view kAboutCaption = "About Tolvane";
 
+constexpr auto kIntro = toCp1252(
+    "Programme créé par Quedrin (" TOLVANE_CONTACT_EMAIL ")\n \n"
+    "Ce programme a pour but de limiter les problèmes de retour sous windows de Morrowind.");
+constexpr auto kConfirm = toCp1252(
+    "Ce programme vas maintenant modifier votre fichier Morrowind.ini.\n"
+    "Une copie de sauvegarde sera faite sous le nom de Morrowind.ini.old.\n"
+    "En cas de problèmes, supprimez le fichier Morrowind.ini et renommez le fichier Morrowind.ini.old.\n"
+    "\n"
+    "Voulez vous continuer ?");
+constexpr auto kBackupNotice = toCp1252(
+    "Le programme vas maintenant effectuer une copie de sauvegarde de votre fichier Morrowind.ini");
+constexpr auto kBackupDone = toCp1252(
+    "La copie a été correctement effectuée.\n"
+    "Le programme vas maintenant modifier votre fichier Morrowind.ini");
+constexpr auto kFpsCounter = toCp1252(
+    "Souhaitez vous voir afficher le nombre de FPS (images par secondes) dans le coin inférieur "
+    "droit de l'écran ?");
+constexpr auto kUpdated = toCp1252("Le fichier Morrowind.ini est mis à jour.");
+constexpr auto kNoChange = toCp1252(
+    "Aucune modification n'a été apportèe à votre fichier Morrowind.ini\n"
+    "Cliquez sur OK pour quitter.");
+// The last line is a signature: 112 spaces put the name at a message box's right edge.
+constexpr auto kAbout = toCp1252(
+    "Merci d'avoir utilisé ce programme.\n"
+    "Pour tout commentaire, je suis disponible à l'adresse " TOLVANE_CONTACT_EMAIL ".\n"
+    "\n\n"
+    "Enjoy The Game !!!\n"
+    "\n\n"
+    "                                                        "
+    "                                                        "
+    "Quedrin");
+
+// When the change cannot be made safely, the player is told what happened and whether
+// Morrowind.ini was changed.
+constexpr auto kIniMissing = toCp1252(
+    "Le fichier Morrowind.ini est introuvable dans ce dossier.\n"
+    "Lancez le programme depuis le dossier du jeu, là où se trouve Morrowind.ini.\n"
+    "\n"
+    "Aucun fichier n'a été modifié.");
+constexpr auto kBackupFailed = toCp1252(
+    "La copie de sauvegarde Morrowind.ini.old n'a pas pu être faite.\n"
+    "\n"
+    "Votre fichier Morrowind.ini n'a pas été modifié.");
+constexpr auto kOpenFailed = toCp1252(
+    "Le fichier Morrowind.ini n'a pas pu être ouvert pour être modifié.\n"
+    "Il est peut-être en lecture seule ou utilisé par un autre programme.\n"
+    "\n"
+    "Votre fichier Morrowind.ini n'a pas été modifié.");
+constexpr auto kRolledBack = toCp1252(
+    "L'écriture dans le fichier Morrowind.ini a échoué (disque plein ?).\n"
+    "\n"
+    "Le fichier a été remis dans son état d'origine : votre fichier Morrowind.ini n'a pas été modifié.");
+constexpr auto kRestoreNeeded = toCp1252(
+    "L'écriture dans le fichier Morrowind.ini a échoué et le fichier n'a pas pu être remis dans son "
+    "état d'origine.\n"
+    "\n"
+    "Votre fichier Morrowind.ini est peut-être incomplet. Supprimez le fichier Morrowind.ini et "
+    "renommez le fichier Morrowind.ini.old.");
+constexpr auto kIniReplaced = toCp1252(
+    "Le fichier Morrowind.ini a été remplacé ou déplacé par un autre programme pendant la "
+    "modification.\n"
+    "\n"
+    "Votre fichier Morrowind.ini n'a pas été modifié.");
+
 }  // namespace
 
-constexpr std::array<Prompt, kPromptCount> kPrompts = {{
-    {kCaption,
-     "Programme cr" E_ACUTE E_ACUTE " par Quedrin (" TOLVANE_CONTACT_EMAIL ")\n \n"
-     "Ce programme a pour but de limiter les probl" E_GRAVE "mes de retour sous windows de Morrowind.",
-     PromptStyle::Ok},
-    {kCaption,
-     "Ce programme vas maintenant modifier votre fichier Morrowind.ini.\n"
-     "Une copie de sauvegarde sera faite sous le nom de Morrowind.ini.old.\n"
-     "En cas de probl" E_GRAVE "mes, supprimez le fichier Morrowind.ini et renommez le fichier "
-     "Morrowind.ini.old.\n\nVoulez vous continuer ?",
-     PromptStyle::YesNoWarning},
-    {kCaption,
-     "Le programme vas maintenant effectuer une copie de sauvegarde de votre fichier Morrowind.ini",
-     PromptStyle::OkInformation},
-    {kCaption,
-     "La copie a " E_ACUTE "t" E_ACUTE " correctement effectu" E_ACUTE "e.\n"
-     "Le programme vas maintenant modifier votre fichier Morrowind.ini",
-     PromptStyle::OkInformation},
-    {kCaption,
-     "Souhaitez vous voir afficher le nombre de FPS (images par secondes) dans le coin "
-     "inf" E_ACUTE "rieur droit de l'" E_ACUTE "cran ?",
-     PromptStyle::YesNoQuestion},
-    {kCaption, "Le fichier Morrowind.ini est mis " A_GRAVE " jour.", PromptStyle::OkInformation},
-    {kCaption,
-     "Aucune modification n'a " E_ACUTE "t" E_ACUTE " apport" E_GRAVE "e " A_GRAVE
-     " votre fichier Morrowind.ini\nCliquez sur OK pour quitter.",
-     PromptStyle::OkInformation},
-    {kAboutCaption,
-     "Merci d'avoir utilis" E_ACUTE " ce programme.\n"
-     "Pour tout commentaire, je suis disponible " A_GRAVE " l'adresse " TOLVANE_CONTACT_EMAIL
-     ".\n\n\nEnjoy The Game !!!\n\n\n" SIXTEEN_SPACES SIXTEEN_SPACES SIXTEEN_SPACES SIXTEEN_SPACES
-     SIXTEEN_SPACES SIXTEEN_SPACES SIXTEEN_SPACES "Quedrin",
-     PromptStyle::Ok},
-
-    // When the change cannot be made safely, the player is told what happened and
-    // whether Morrowind.ini was changed.
-    {kCaption,
-     "Le fichier Morrowind.ini est introuvable dans ce dossier.\n"
-     "Lancez le programme depuis le dossier du jeu, l" A_GRAVE " o" U_GRAVE
-     " se trouve Morrowind.ini.\n\nAucun fichier n'a " E_ACUTE "t" E_ACUTE " modifi" E_ACUTE ".",
-     PromptStyle::OkError},
-    {kCaption,
-     "La copie de sauvegarde Morrowind.ini.old n'a pas pu " E_CIRC "tre faite.\n\n"
-     "Votre fichier Morrowind.ini n'a pas " E_ACUTE "t" E_ACUTE " modifi" E_ACUTE ".",
-     PromptStyle::OkError},
-    {kCaption,
-     "Le fichier Morrowind.ini n'a pas pu " E_CIRC "tre ouvert pour " E_CIRC "tre modifi" E_ACUTE
-     ".\nIl est peut-" E_CIRC "tre en lecture seule ou utilis" E_ACUTE " par un autre programme."
-     "\n\nVotre fichier Morrowind.ini n'a pas " E_ACUTE "t" E_ACUTE " modifi" E_ACUTE ".",
-     PromptStyle::OkError},
-    {kCaption,
-     "L'" E_ACUTE "criture dans le fichier Morrowind.ini a " E_ACUTE "chou" E_ACUTE
-     " (disque plein ?).\n\n"
-     "Le fichier a " E_ACUTE "t" E_ACUTE " remis dans son " E_ACUTE "tat d'origine : "
-     "votre fichier Morrowind.ini n'a pas " E_ACUTE "t" E_ACUTE " modifi" E_ACUTE ".",
-     PromptStyle::OkError},
-    {kCaption,
-     "L'" E_ACUTE "criture dans le fichier Morrowind.ini a " E_ACUTE "chou" E_ACUTE
-     " et le fichier n'a pas pu " E_CIRC "tre remis dans son " E_ACUTE "tat d'origine.\n\n"
-     "Votre fichier Morrowind.ini est peut-" E_CIRC "tre incomplet. Supprimez le fichier "
-     "Morrowind.ini et renommez le fichier Morrowind.ini.old.",
-     PromptStyle::OkError},
-    {kCaption,
-     "Le fichier Morrowind.ini a " E_ACUTE "t" E_ACUTE " remplac" E_ACUTE " ou d" E_ACUTE
-     "plac" E_ACUTE " par un autre programme pendant la modification.\n\n"
-     "Votre fichier Morrowind.ini n'a pas " E_ACUTE "t" E_ACUTE " modifi" E_ACUTE ".",
-     PromptStyle::OkError},
+constexpr std::array<PromptEntry, kPromptCount> kPrompts = {{
+    {PromptId::IntroPrompt, {kCaption, kIntro.view(), PromptStyle::Ok}},
+    {PromptId::ConfirmPrompt, {kCaption, kConfirm.view(), PromptStyle::YesNoWarning}},
+    {PromptId::BackupNoticePrompt, {kCaption, kBackupNotice.view(), PromptStyle::OkInformation}},
+    {PromptId::BackupDonePrompt, {kCaption, kBackupDone.view(), PromptStyle::OkInformation}},
+    {PromptId::FpsCounterPrompt, {kCaption, kFpsCounter.view(), PromptStyle::YesNoQuestion}},
+    {PromptId::UpdatedPrompt, {kCaption, kUpdated.view(), PromptStyle::OkInformation}},
+    {PromptId::NoChangePrompt, {kCaption, kNoChange.view(), PromptStyle::OkInformation}},
+    {PromptId::AboutPrompt, {kAboutCaption, kAbout.view(), PromptStyle::Ok}},
+    {PromptId::IniMissingPrompt, {kCaption, kIniMissing.view(), PromptStyle::OkError}},
+    {PromptId::BackupFailedPrompt, {kCaption, kBackupFailed.view(), PromptStyle::OkError}},
+    {PromptId::OpenFailedPrompt, {kCaption, kOpenFailed.view(), PromptStyle::OkError}},
+    {PromptId::RolledBackPrompt, {kCaption, kRolledBack.view(), PromptStyle::OkError}},
+    {PromptId::RestoreNeededPrompt, {kCaption, kRestoreNeeded.view(), PromptStyle::OkError}},
+    {PromptId::IniReplacedPrompt, {kCaption, kIniReplaced.view(), PromptStyle::OkError}},
 }};
 
 namespace {
 
+// prompt(id) reads the table by position.
+constexpr bool everyEntryStandsAtItsId() {
+    for (std::size_t i = 0; i < kPromptCount; ++i)
+        if (kPrompts[i].id != static_cast<PromptId>(i)) return false;
+    return true;
+}
+static_assert(everyEntryStandsAtItsId(), "the table's entries must follow PromptId's order");
+
 constexpr bool everyTextFits() {
-    for (const Prompt& p : kPrompts)
-        if (p.text.size() > kLongestPromptText || p.caption.size() > kLongestPromptText) return false;
+    for (const PromptEntry& entry : kPrompts)
+        if (entry.prompt.text.size() > kLongestPromptText || entry.prompt.caption.size() > kLongestPromptText)
+            return false;
     return true;
 }
 static_assert(everyTextFits());

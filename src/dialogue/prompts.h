@@ -7,7 +7,7 @@
 
 namespace tolvane {
 
-// Every box the program can show, in the order of the table below.
+// Every box the program can show; the table lists them in this order.
 enum class PromptId : unsigned char {
     IntroPrompt,
     ConfirmPrompt,
@@ -28,9 +28,15 @@ enum class PromptId : unsigned char {
 
 constexpr std::size_t kPromptCount = static_cast<std::size_t>(PromptId::Count);
 
-// Captions and texts are Windows-1252, the ANSI code page the texts were written in.
-extern const std::array<Prompt, kPromptCount> kPrompts;
+// One box of the table, and the id the conversation shows it by.
+struct PromptEntry {
+    PromptId id;
+    Prompt prompt;
+};
 
-inline const Prompt& prompt(PromptId id) { return kPrompts[static_cast<std::size_t>(id)]; }
+// Captions and texts are Windows-1252, the ANSI code page the texts were written in.
+extern const std::array<PromptEntry, kPromptCount> kPrompts;
+
+inline const Prompt& prompt(PromptId id) { return kPrompts[static_cast<std::size_t>(id)].prompt; }
 
 }  // namespace tolvane

@@ -18,7 +18,7 @@ IniEncoding encodingOf(LockedFile& ini) {
 
 }  // namespace
 
-OpenResult IniPatch::openIni() { return ini_.open(kIniName); }
+OpenResult IniPatch::openIni() { return ini_.hold(kIniName); }
 
 // Morrowind.ini may lose its name under a run: an editor saves a new file in its place, or
 // the ini is a link to its own backup, which the backup replaces. A file that no name
@@ -26,14 +26,16 @@ OpenResult IniPatch::openIni() { return ini_.open(kIniName); }
 // again once open for writing, which is the file changed from then on.
 BackupResult IniPatch::backUpIni() {
     if (!ini_.isStillNamed()) return BackupResult::IniReplaced;
-    if (!ini_.openForWriting()) return BackupResult::OpenFailed;
+    if (!ini_.startWriting()) return BackupResult::OpenFailed;
     if (!ini_.isStillNamed()) return BackupResult::IniReplaced;
-    return ini_.copyTo(kBackupName, kBackupTempName) ? BackupResult::Done : BackupResult::Failed;
+    backedUp_ = ini_.copyTo(kBackupName, kBackupTempName);
+    return backedUp_ ? BackupResult::Done : BackupResult::Failed;
 }
 
+// Nothing is written to the ini before its backup is in place.
 bool IniPatch::appendSettings() {
-    replaced_ = !ini_.isStillNamed();
-    writeFailed_ = replaced_;
+    replaced_ = backedUp_ && !ini_.isStillNamed();
+    writeFailed_ = !backedUp_ || replaced_;
     encoding_ = encodingOf(ini_);
     appendText(SettingsBlock);
     return !writeFailed_;
@@ -42,13 +44,17 @@ bool IniPatch::appendSettings() {
 void IniPatch::appendFpsCounterLine() { appendText(FpsCounterLine); }
 
 CloseResult IniPatch::closeIni() {
-    if (!writeFailed_ && ini_.flush() && ini_.close() && ini_.isStillNamed()) return CloseResult::Saved;
+    if (!backedUp_) {
+        ini_.finishWriting();
+        return CloseResult::RolledBack;
+    }
+    if (!writeFailed_ && ini_.flush() && ini_.finishWriting() && ini_.isStillNamed()) return CloseResult::Saved;
     // The flush reads the file back by its name, which fails too once the name leads
     // to another file.
     replaced_ = replaced_ || !ini_.isStillNamed();
     // Whatever went wrong, the file cut back is the one changed, never what the name
     // leads to now.
-    if (!ini_.restoreLength()) return CloseResult::RestoreNeeded;
+    if (!ini_.cutBack()) return CloseResult::RestoreNeeded;
     return replaced_ ? CloseResult::IniReplaced : CloseResult::RolledBack;
 }
 

@@ -28,10 +28,11 @@ enum class CloseResult { Saved, RolledBack, IniReplaced, RestoreNeeded };
 // settings at its end. The existing content is never read except by the copy and for
 // its byte-order mark.
 // Call order: openIni, backUpIni, appendSettings, at most one appendFpsCounterLine,
-// closeIni. Morrowind.ini is held from openIni until the IniPatch is destroyed: no other
-// run of the program can open it meanwhile. Before each step that counts, the patch makes
-// sure that the name Morrowind.ini still leads to the file it holds, so that it never
-// changes, nor reports changed, a file the game no longer reads.
+// closeIni; nothing is written before backUpIni is Done. Morrowind.ini is held from
+// openIni until the IniPatch is destroyed: no other run of the program can open it
+// meanwhile. Before each step that counts, the patch makes sure that the name
+// Morrowind.ini still leads to the file it holds, so that it never changes, nor reports
+// changed, a file the game no longer reads.
 class IniPatch {
 public:
     // Opens and locks Morrowind.ini, never creating it, before anything is touched; on
@@ -45,15 +46,16 @@ public:
     // another program writes it or another run took its lock. IniReplaced: the name
     // Morrowind.ini leads to another file now.
     BackupResult backUpIni();
-    // Appends SettingsBlock, in the ini's own encoding. False if it could not be written
-    // whole, or if the name
-    // Morrowind.ini leads to another file now; closeIni undoes it.
+    // Appends SettingsBlock, in the ini's own encoding. False, with nothing written, if
+    // the backup was not done; false if it could not be written whole, or if the name
+    // Morrowind.ini leads to another file now, which closeIni undoes.
     bool appendSettings();
     // Appends FpsCounterLine after the block; skipped once a write has failed.
     void appendFpsCounterLine();
-    // Flushes the file to disk and closes it for writing. If anything could not be
-    // stored, or the name Morrowind.ini leads to another file now, cuts the file back to
-    // what was backed up, so it equals the backup again.
+    // Flushes the file to disk and ends its writing. If anything could not be stored, or
+    // the name Morrowind.ini leads to another file now, cuts the file back to what was
+    // backed up, so it equals the backup again. Before a backup, nothing was written:
+    // RolledBack, and the file is left as it is.
     CloseResult closeIni();
 
 private:
@@ -61,6 +63,7 @@ private:
 
     LockedFile ini_;
     IniEncoding encoding_ = IniEncoding::SingleByte;
+    bool backedUp_ = false;
     bool writeFailed_ = false;
     bool replaced_ = false;
 };

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "platform/cp1252.h"
-#include "platform/prompt_box_posix.h"
+#include "platform/dialog_command_posix.h"
 
 namespace tolvane {
 namespace {

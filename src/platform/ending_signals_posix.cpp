@@ -1,52 +1,92 @@
 #include "platform/ending_signals_posix.h"
 
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <iterator>
 
 namespace tolvane {
 namespace {
+
+constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGTERM};
+
+// Signals that would kill the program in the middle of a change, where a failed call
+// lets it cut the ini back and say so: a reader gone away (SIGPIPE), and a file-size
+// limit reached (SIGXFSZ), which then fails the write with EFBIG, as a full disk would.
+constexpr int kFailureSignals[] = {SIGPIPE, SIGXFSZ};
+
+// Every signal whose disposition the run changes, as it was started with them.
+constexpr int kTakenSignals[] = {SIGHUP, SIGINT, SIGTERM, SIGPIPE, SIGXFSZ, SIGCHLD};
+struct sigaction startedWith[std::size(kTakenSignals)];
+sigset_t startedWithMask;
 
 // The held-off signal, 0 until one comes.
 volatile std::sig_atomic_t endingSignal = 0;
 
 extern "C" void rememberEndingSignal(int signal) { endingSignal = signal; }
 
-}  // namespace
+// SIGCHLD must be caught for sigsuspend to wake when a dialog ends; a run started with
+// it ignored would also find its dialogs reaped before it could wait for them.
+extern "C" void noteProgramEnded(int) {}
 
-sigset_t endingSignalSet() {
+sigset_t endingSignalsAnd(int other) {
     sigset_t signals;
     sigemptyset(&signals);
     for (int signal : kEndingSignals) sigaddset(&signals, signal);
+    if (other != 0) sigaddset(&signals, other);
     return signals;
 }
 
+const struct sigaction& startedWithFor(int signal) {
+    std::size_t i = 0;
+    while (kTakenSignals[i] != signal) ++i;
+    return startedWith[i];
+}
+
+void setHandler(int signal, void (*handler)(int), int flags) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = flags;
+    ::sigaction(signal, &action, nullptr);
+}
+
+}  // namespace
+
+void takeOverSignals() {
+    ::sigprocmask(SIG_SETMASK, nullptr, &startedWithMask);
+    for (std::size_t i = 0; i < std::size(kTakenSignals); ++i)
+        ::sigaction(kTakenSignals[i], nullptr, &startedWith[i]);
+    for (int signal : kFailureSignals) setHandler(signal, SIG_IGN, 0);
+    // No SA_RESTART: a box waiting for its line wakes up.
+    for (int signal : kEndingSignals)
+        if (startedWithFor(signal).sa_handler != SIG_IGN) setHandler(signal, rememberEndingSignal, 0);
+    setHandler(SIGCHLD, noteProgramEnded, SA_RESTART | SA_NOCLDSTOP);
+    // A mask inherited from the parent would hide them for the whole run.
+    const sigset_t ending = endingSignalsAnd(0);
+    ::sigprocmask(SIG_UNBLOCK, &ending, nullptr);
+}
+
+void giveBackSignals() {
+    endRunIfAnEndingSignalCame();
+    for (std::size_t i = 0; i < std::size(kTakenSignals); ++i)
+        ::sigaction(kTakenSignals[i], &startedWith[i], nullptr);
+    ::sigprocmask(SIG_SETMASK, &startedWithMask, nullptr);
+}
+
 sigset_t signalsForStartedPrograms() {
-    sigset_t signals = endingSignalSet();
+    sigset_t signals = endingSignalsAnd(0);
     for (int signal : kFailureSignals) sigaddset(&signals, signal);
     return signals;
 }
 
-void ignoreFailureSignals() {
-    for (int signal : kFailureSignals) std::signal(signal, SIG_IGN);
+void endRunIfAnEndingSignalCame() {
+    if (endingSignal != 0) endRunHere();
 }
-
-void deferEndingSignals() {
-    struct sigaction remember {};
-    remember.sa_handler = rememberEndingSignal;
-    sigemptyset(&remember.sa_mask);
-    remember.sa_flags = 0;  // no SA_RESTART: a box waiting for its line wakes up
-    // A mask inherited from the parent would hide them for the whole run.
-    const sigset_t ending = endingSignalSet();
-    ::sigprocmask(SIG_UNBLOCK, &ending, nullptr);
-    for (int signal : kEndingSignals) {
-        struct sigaction previous {};
-        // nohup starts a program with the hangup ignored.
-        if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN)
-            ::sigaction(signal, &remember, nullptr);
-    }
-}
-
-bool endingSignalCame() { return endingSignal != 0; }
 
 void endRunHere() {
     if (endingSignal != 0) {
@@ -58,6 +98,40 @@ void endRunHere() {
         std::raise(endingSignal);
     }
     std::_Exit(0);
+}
+
+bool terminalClosed(std::FILE* stream) {
+    struct pollfd terminal = {fileno(stream), 0, 0};
+    return ::isatty(terminal.fd) && ::poll(&terminal, 1, 0) == 1 &&
+           (terminal.revents & (POLLHUP | POLLERR)) != 0;
+}
+
+StartedProgramWait::StartedProgramWait() {
+    const sigset_t held = endingSignalsAnd(SIGCHLD);
+    ::sigprocmask(SIG_BLOCK, &held, &previous_);
+    waiting_ = previous_;
+    for (int signal : kEndingSignals) sigdelset(&waiting_, signal);
+    sigdelset(&waiting_, SIGCHLD);
+    endRunIfAnEndingSignalCame();
+}
+
+StartedProgramWait::~StartedProgramWait() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+
+// No program is left running and none unwaited for when the run ends here.
+int StartedProgramWait::waitFor(pid_t pid) const {
+    int status = 0;
+    for (;;) {
+        const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+        if (ended == pid) return status;
+        if (ended < 0 && errno != EINTR) return -1;
+        if (endingSignal != 0) {
+            ::kill(pid, SIGTERM);
+            while (::waitpid(pid, &status, 0) != pid && errno == EINTR) {
+            }
+            endRunHere();
+        }
+        ::sigsuspend(&waiting_);
+    }
 }
 
 }  // namespace tolvane

@@ -7,7 +7,9 @@
 namespace tolvane {
 namespace {
 
-constexpr DWORD kBlock = 16 * 1024;  // on the stack: the program keeps no buffer of its own
+// Blocks are on the stack only while a copy or a comparison runs: two at most, far within
+// the main thread's stack.
+constexpr DWORD kBlock = 16 * 1024;
 
 // Reads up to `size` bytes at the position, going on after short reads; false if a read
 // failed.

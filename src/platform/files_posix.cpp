@@ -5,7 +5,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
+#include "platform/fd_posix.h"
 #include "platform/file_copy_posix.h"
 #include "platform/file_permissions_posix.h"
 #include "platform/files.h"
@@ -13,32 +15,6 @@
 
 namespace tolvane {
 namespace {
-
-// Owns one descriptor and closes it on every path out.
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    // Closes now; false if the close reported an error.
-    bool close() {
-        const int fd = release();
-        return fd >= 0 && ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 // The lock every run takes, native or under Wine, whose server turns a Windows range
 // lock into this same kind of record lock: one byte at 2^62, far past any ini's end.
@@ -95,54 +71,76 @@ bool syncFolder() {
 
 }  // namespace
 
-LockedFile::~LockedFile() {
-    if (isOpen()) close();
-    if (held_ >= 0) ::close(static_cast<int>(held_));
+// `held` is the ini, open for reading and writing from hold() on, with the lock. From
+// the Yes until the end of writing, `writing` is a second descriptor of it, whose close
+// reports what the file system could not store.
+struct LockedFile::Handles {
+    Fd held;
+    Fd writing;
+};
+
+LockedFile::LockedFile() {
+    static_assert(sizeof(Handles) <= sizeof handles_ && alignof(Handles) <= alignof(void*));
+    new (handles_) Handles;
 }
 
-// O_NONBLOCK keeps a FIFO in place of the file from hanging the open; regular files
-// ignore it. Root may open a file with no write permission, so its mode is read too.
-// A standard descriptor the shell opened on the ini is let go of before any box: the
-// boxes go nowhere near the ini, and none of its lines is read as an answer.
-OpenResult LockedFile::open(const char* path) {
+LockedFile::~LockedFile() { handles().~Handles(); }
+
+LockedFile::Handles& LockedFile::handles() { return *std::launder(reinterpret_cast<Handles*>(handles_)); }
+const LockedFile::Handles& LockedFile::handles() const {
+    return *std::launder(reinterpret_cast<const Handles*>(handles_));
+}
+
+// Opening never creates the file, and refuses what is not a regular file, has no write
+// permission for anyone (root may open such a file, so its mode is read too), or is
+// marked read-only by Windows. O_NONBLOCK keeps a FIFO in place of the file from hanging
+// the open; regular files ignore it. A standard descriptor the shell opened on the ini
+// is let go of before any box: the boxes go nowhere near the ini, and none of its lines
+// is read as an answer. The ini's own descriptors are numbered above the standard ones.
+OpenResult LockedFile::hold(const char* path) {
+    if (state_ != State::NotHeld) return OpenResult::Failed;
     struct stat info;
     if (::stat(path, &info) == 0) detachStandardDescriptorsFrom(info);
-    const int opened = ::open(path, O_RDWR | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    Fd fd(aboveStandardDescriptors(opened));
+    Fd fd(aboveStandardDescriptors(::open(path, O_RDWR | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)));
     if (!fd.valid()) return errno == ENOENT ? OpenResult::Missing : OpenResult::Failed;
-    if (!lockAgainstOtherRuns(fd.get()) || ::fstat(fd.get(), &info) != 0 ||
-        !S_ISREG(info.st_mode) || (info.st_mode & 0222) == 0 || markedReadOnlyByWindows(path))
+    if (!lockAgainstOtherRuns(fd.get()) || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        (info.st_mode & 0222) == 0 || markedReadOnlyByWindows(path))
         return OpenResult::Failed;
-    Fd held(::fcntl(fd.get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
-    if (!held.valid()) return OpenResult::Failed;
     path_ = path;
     keptLength_ = info.st_size;
-    handle_ = fd.release();
-    held_ = held.release();
+    handles().held.reset(fd.release());
+    state_ = State::Held;
     return OpenResult::Opened;
 }
 
-// Open for writing since open(): a native program's write access changes nothing for
+// Open for writing since hold(): a native program's write access changes nothing for
 // other programs. The player may have made the ini read-only while a box waited.
-bool LockedFile::openForWriting() {
+bool LockedFile::startWriting() {
+    const int held = handles().held.get();
     struct stat info;
-    return isOpen() && ::fstat(static_cast<int>(handle_), &info) == 0 && mayWrite(path_, info);
+    if (state_ != State::Held || ::fstat(held, &info) != 0 || !mayWrite(path_, info)) return false;
+    handles().writing.reset(::fcntl(held, F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
+    if (!handles().writing.valid()) return false;
+    state_ = State::Writing;
+    return true;
 }
 
-bool LockedFile::isOpen() const { return handle_ >= 0; }
+bool LockedFile::isWriting() const { return state_ == State::Writing; }
 
-bool LockedFile::isStillNamed() const { return leadsTo(path_, static_cast<int>(held_)); }
+bool LockedFile::isStillNamed() const { return leadsTo(path_, handles().held.get()); }
 
-// O_EXCL: a leftover that is still there, or a link put back in its place, is never
-// written through. A `temp` that is the ini's own file (the ini a link to it) is never
-// removed. The copy is private until it has the ini's owner and permissions. FAT as
-// desktops mount sticks (flush) and the kernel's ntfs3 may store the rename only with
-// the renamed file itself: until it is flushed again under its new name, a power cut
-// can leave the new name pointing at nothing while the ini is already changed.
+// The copy is made under `temp`, flushed, read back and renamed over `to`, so a link at
+// `to` is replaced, not written through. O_EXCL: a leftover that is still there, or a
+// link put back in its place, is never written through; no `temp` is left unless
+// removing it failed, and one that is the ini's own file (the ini a link to it) is never
+// removed. A `to` the user may not replace is kept. The copy is private until it has the
+// ini's owner and permissions. FAT as desktops mount sticks (flush) and the kernel's
+// ntfs3 may store the rename only with the renamed file itself: until it is flushed
+// again under its new name, a power cut can leave the new name pointing at nothing.
 bool LockedFile::copyTo(const char* to, const char* temp) {
-    const int in = static_cast<int>(handle_);
+    const int in = handles().writing.get();
     struct stat ini;
-    if (!isOpen() || ::fstat(in, &ini) != 0 || !mayReplace(to) || leadsTo(temp, in)) return false;
+    if (!isWriting() || ::fstat(in, &ini) != 0 || !mayReplace(to) || leadsTo(temp, in)) return false;
     if (::unlink(temp) != 0 && errno != ENOENT) return false;
     Fd out(::open(temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR));
     if (!out.valid()) return false;
@@ -159,39 +157,41 @@ bool LockedFile::copyTo(const char* to, const char* temp) {
 }
 
 std::size_t LockedFile::readStart(char* into, std::size_t size) {
-    const ssize_t got = isOpen() ? ::pread(static_cast<int>(handle_), into, size, 0) : -1;
+    const ssize_t got = isWriting() ? ::pread(handles().writing.get(), into, size, 0) : -1;
     return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 
 // What is appended is kept to be read back once flushed.
 bool LockedFile::append(std::string_view bytes) {
-    if (!isOpen() || bytes.size() > kMostAppended - appendedSize_) return false;
+    if (!isWriting() || bytes.size() > kMostAppended - appendedSize_) return false;
     std::memcpy(appended_ + appendedSize_, bytes.data(), bytes.size());
     appendedSize_ += bytes.size();
-    return writeAll(static_cast<int>(handle_), bytes.data(), bytes.size());
+    return writeAll(handles().writing.get(), bytes.data(), bytes.size());
 }
 
 // Read back by name through a descriptor of its own, after the flush: a write reported
 // done that the file system did not store is found here, before success is told.
 bool LockedFile::flush() {
-    if (!isOpen() || ::fsync(static_cast<int>(handle_)) != 0) return false;
+    if (!isWriting() || ::fsync(handles().writing.get()) != 0) return false;
     Fd reread(::open(path_, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    return reread.valid() && sameFile(reread.get(), static_cast<int>(held_)) &&
+    return reread.valid() && sameFile(reread.get(), handles().held.get()) &&
            endsWith(reread.get(), keptLength_, appended_, appendedSize_);
 }
 
-bool LockedFile::close() {
-    Fd fd(static_cast<int>(handle_));
-    handle_ = -1;
-    return fd.close();
+bool LockedFile::finishWriting() {
+    if (!isWriting()) return false;
+    state_ = State::Held;
+    return handles().writing.close();
 }
 
-bool LockedFile::restoreLength() {
-    Fd writing(static_cast<int>(handle_));
-    handle_ = -1;
-    const int file = static_cast<int>(held_);
-    const bool cut = held_ >= 0 && ::ftruncate(file, keptLength_) == 0 && ::fsync(file) == 0;
-    const bool closed = !writing.valid() || writing.close();
+// The file cut back is the one held, whatever its name leads to now. What it keeps is
+// what was copied to the backup.
+bool LockedFile::cutBack() {
+    if (state_ == State::NotHeld) return false;
+    state_ = State::Held;
+    const int file = handles().held.get();
+    const bool cut = ::ftruncate(file, keptLength_) == 0 && ::fsync(file) == 0;
+    const bool closed = !handles().writing.valid() || handles().writing.close();
     return cut && closed;
 }
 

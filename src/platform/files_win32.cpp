@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <new>
+
+#include "platform/file_checks_win32.h"
 #include "platform/file_copy_win32.h"
 #include "platform/files.h"
 #include "platform/handle_win32.h"
@@ -42,51 +45,35 @@ bool cutTo(HANDLE file, std::int64_t length) {
     return seek(file, length, FILE_BEGIN) && SetEndOfFile(file);
 }
 
-bool isReadOnly(const char* path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
-}
-
-// Windows refuses to write a read-only file even to administrators; Wine run by root
-// would write it, so the attribute itself is what refuses.
-bool isWritableDiskFile(HANDLE file) {
-    BY_HANDLE_FILE_INFORMATION info;
-    return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
-           !(info.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
-}
-
-// The volume and the file index name one file, whichever path leads to it.
-bool sameFile(HANDLE a, HANDLE b) {
-    BY_HANDLE_FILE_INFORMATION first;
-    BY_HANDLE_FILE_INFORMATION second;
-    return GetFileInformationByHandle(a, &first) && GetFileInformationByHandle(b, &second) &&
-           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-           first.nFileIndexHigh == second.nFileIndexHigh &&
-           first.nFileIndexLow == second.nFileIndexLow;
-}
-
-// Asking for no access opens the name without clashing with any share mode.
-bool leadsTo(const char* name, HANDLE file) {
-    Handle named(openExisting(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
-    return file != INVALID_HANDLE_VALUE && named.valid() && sameFile(named.get(), file);
-}
-
-// LockedFile keeps its handles as integers, so that its header needs no windows.h.
-HANDLE toHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
-std::intptr_t fromHandle(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
-
 }  // namespace
 
-LockedFile::~LockedFile() {
-    if (isOpen()) close();
-    if (toHandle(held_) != INVALID_HANDLE_VALUE) CloseHandle(toHandle(held_));
-    if (toHandle(lock_) != INVALID_HANDLE_VALUE) CloseHandle(toHandle(lock_));
+// `reading` is the ini as held from hold() on, open for reading only and shared for
+// reading and writing, with the lock until the Yes. `writing` is opened at the Yes and
+// takes the lock; `kept`, a second handle of it, stays once writing is finished, to
+// name and cut back the file changed.
+struct LockedFile::Handles {
+    Handle reading;
+    Handle writing;
+    Handle kept;
+};
+
+LockedFile::LockedFile() {
+    static_assert(sizeof(Handles) <= sizeof handles_ && alignof(Handles) <= alignof(void*));
+    new (handles_) Handles;
+}
+
+LockedFile::~LockedFile() { handles().~Handles(); }
+
+LockedFile::Handles& LockedFile::handles() { return *std::launder(reinterpret_cast<Handles*>(handles_)); }
+const LockedFile::Handles& LockedFile::handles() const {
+    return *std::launder(reinterpret_cast<const Handles*>(handles_));
 }
 
 // Before the player's Yes, the ini is only read, shared for reading and writing: the
 // game, its launcher and editors go on as usual, and under Program Files Windows makes
-// no copy of it in the VirtualStore.
-OpenResult LockedFile::open(const char* path) {
+// no copy of it in the VirtualStore. A read-only one is refused from the start.
+OpenResult LockedFile::hold(const char* path) {
+    if (state_ != State::NotHeld) return OpenResult::Failed;
     Handle file(openExisting(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE));
     if (!file.valid())
         return GetLastError() == ERROR_FILE_NOT_FOUND ? OpenResult::Missing : OpenResult::Failed;
@@ -96,53 +83,56 @@ OpenResult LockedFile::open(const char* path) {
         return OpenResult::Failed;
     path_ = path;
     keptLength_ = size.QuadPart;
-    lock_ = fromHandle(file.release());
+    handles().reading.reset(file.release());
+    state_ = State::Held;
     return OpenResult::Opened;
 }
 
 // From the Yes on, nobody else may write it, and a read-only attribute set while a box
 // waited refuses, read from the file that would be written. Under Program Files, Windows
 // may open a copy in the VirtualStore here, which the game reads from then on: the file
-// changed is this one, whatever the locked one is. The second handle keeps it, and its
-// share mode, once the first is closed.
-bool LockedFile::openForWriting() {
-    if (isOpen()) return true;
-    if (path_ == nullptr) return false;
+// changed is this one, whatever the locked one is. Another program that writes it, or
+// another run that took the lock, refuses too.
+bool LockedFile::startWriting() {
+    if (state_ != State::Held) return false;
     Handle file(openExisting(path_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ));
-    HANDLE duplicate = INVALID_HANDLE_VALUE;
-    if (!file.valid() || !isWritableDiskFile(file.get()) ||
-        !moveLock(toHandle(lock_), file.get()) ||
-        !DuplicateHandle(GetCurrentProcess(), file.get(), GetCurrentProcess(), &duplicate, 0,
-                         FALSE, DUPLICATE_SAME_ACCESS))
+    HANDLE kept = INVALID_HANDLE_VALUE;
+    if (!file.valid() || !isWritableDiskFile(file.get()) || !moveLock(handles().reading.get(), file.get()) ||
+        !DuplicateHandle(GetCurrentProcess(), file.get(), GetCurrentProcess(), &kept, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
         return false;
-    handle_ = fromHandle(file.release());
-    held_ = fromHandle(duplicate);
+    handles().writing.reset(file.release());
+    handles().kept.reset(kept);
+    state_ = State::Writing;
     return true;
 }
 
-bool LockedFile::isOpen() const { return toHandle(handle_) != INVALID_HANDLE_VALUE; }
+bool LockedFile::isWriting() const { return state_ == State::Writing; }
 
 // The handles share no deletion, so Windows lets nobody rename or delete the ini while
 // the run lives; a link can still lead elsewhere, and Wine's sharing is not always
 // Windows'. Before the Yes, the file is the one opened for reading.
 bool LockedFile::isStillNamed() const {
-    const bool writing = toHandle(held_) != INVALID_HANDLE_VALUE;
-    return path_ != nullptr && leadsTo(path_, toHandle(writing ? held_ : lock_));
+    const Handle& file = handles().kept.valid() ? handles().kept : handles().reading;
+    return path_ != nullptr && leadsTo(path_, file.get());
 }
 
 // DeleteFileA removes a link itself, not what it leads to, unless `temp` is the ini's
 // own file; CREATE_NEW then refuses to write through whatever might still stand at
 // `temp`. The copy is a plain new file: a read-only attribute on the ini does not follow
 // it. Windows refuses to replace a read-only backup, but Wine's move would: both keep it.
+// The copy is flushed and read back before it replaces `to`; no `temp` is left unless
+// removing it failed.
 bool LockedFile::copyTo(const char* to, const char* temp) {
-    if (!isOpen() || isReadOnly(to) || leadsTo(temp, toHandle(handle_))) return false;
+    const HANDLE in = handles().writing.get();
+    if (!isWriting() || isReadOnly(to) || leadsTo(temp, in)) return false;
     DeleteFileA(temp);
     Handle out(CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                            nullptr));
     if (!out.valid()) return false;
     std::int64_t copied = 0;
-    if (copyContents(toHandle(handle_), out.get(), copied) && FlushFileBuffers(out.get()) &&
-        out.close() && holdsTheCopy(temp, toHandle(handle_), copied) &&
+    if (copyContents(in, out.get(), copied) && FlushFileBuffers(out.get()) && out.close() &&
+        holdsTheCopy(temp, in, copied) &&
         MoveFileExA(temp, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         keptLength_ = copied;
         return flushUnderItsName(to);
@@ -154,42 +144,44 @@ bool LockedFile::copyTo(const char* to, const char* temp) {
 
 std::size_t LockedFile::readStart(char* into, std::size_t size) {
     DWORD got = 0;
-    if (!isOpen() || !seek(toHandle(handle_), 0, FILE_BEGIN) ||
-        !ReadFile(toHandle(handle_), into, static_cast<DWORD>(size), &got, nullptr))
+    const HANDLE file = handles().writing.get();
+    if (!isWriting() || !seek(file, 0, FILE_BEGIN) || !ReadFile(file, into, static_cast<DWORD>(size), &got, nullptr))
         return 0;
     return got;
 }
 
 // What is appended is kept to be read back once flushed.
 bool LockedFile::append(std::string_view bytes) {
-    if (!isOpen() || bytes.size() > kMostAppended - appendedSize_) return false;
+    if (!isWriting() || bytes.size() > kMostAppended - appendedSize_) return false;
     CopyMemory(appended_ + appendedSize_, bytes.data(), bytes.size());
     appendedSize_ += bytes.size();
-    return seek(toHandle(handle_), 0, FILE_END) && writeAll(toHandle(handle_), bytes.data(), bytes.size());
+    const HANDLE file = handles().writing.get();
+    return seek(file, 0, FILE_END) && writeAll(file, bytes.data(), bytes.size());
 }
 
 // Read back by name through a handle of its own, which must let the writing handle
 // write, after the flush: a write reported done that was not stored is found here.
 bool LockedFile::flush() {
-    if (!isOpen() || !FlushFileBuffers(toHandle(handle_))) return false;
+    if (!isWriting() || !FlushFileBuffers(handles().writing.get())) return false;
     Handle reread(openExisting(path_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE));
-    return reread.valid() && sameFile(reread.get(), toHandle(held_)) &&
+    return reread.valid() && sameFile(reread.get(), handles().kept.get()) &&
            endsWith(reread.get(), keptLength_, appended_, appendedSize_);
 }
 
-bool LockedFile::close() {
-    Handle file(toHandle(handle_));
-    handle_ = fromHandle(INVALID_HANDLE_VALUE);
-    return file.close();
+bool LockedFile::finishWriting() {
+    if (!isWriting()) return false;
+    state_ = State::Held;
+    return handles().writing.close();
 }
 
-bool LockedFile::restoreLength() {
-    Handle writing(toHandle(handle_));
-    handle_ = fromHandle(INVALID_HANDLE_VALUE);
-    HANDLE file = toHandle(held_);
-    const bool cut = file != INVALID_HANDLE_VALUE && cutTo(file, keptLength_) &&
-                     FlushFileBuffers(file);
-    const bool closed = !writing.valid() || writing.close();
+// The file cut back is the one changed, whatever its name leads to now. What it keeps
+// is what was copied to the backup.
+bool LockedFile::cutBack() {
+    if (state_ == State::NotHeld) return false;
+    state_ = State::Held;
+    const HANDLE file = handles().kept.get();
+    const bool cut = handles().kept.valid() && cutTo(file, keptLength_) && FlushFileBuffers(file);
+    const bool closed = !handles().writing.valid() || handles().writing.close();
     return cut && closed;
 }
 

@@ -7,7 +7,7 @@ namespace tolvane {
 // Owns one Win32 handle and closes it on every path out.
 class Handle {
 public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
+    explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
     ~Handle() {
@@ -19,6 +19,11 @@ public:
         HANDLE handle = handle_;
         handle_ = INVALID_HANDLE_VALUE;
         return handle;
+    }
+    // Closes the one owned, if any, and owns `handle` instead.
+    void reset(HANDLE handle) {
+        if (valid()) CloseHandle(handle_);
+        handle_ = handle;
     }
     // Closes now; false if the close reported an error.
     bool close() {

@@ -16,7 +16,6 @@ enum class PromptStyle : unsigned {
 
 constexpr unsigned kButtonMask = 0x0F;
 constexpr unsigned kButtonsYesNo = 0x04;
-constexpr unsigned kIconMask = 0xF0;
 
 constexpr bool isQuestion(PromptStyle style) {
     return (static_cast<unsigned>(style) & kButtonMask) == kButtonsYesNo;

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "platform/dialog_command_posix.h"
 #include "platform/ending_signals_posix.h"
 #include "platform/prompt_box_posix.h"
 
@@ -24,13 +25,6 @@ PromptAnswer answerOf(const Prompt& prompt, int status) {
 }
 
 bool isSet(const char* variable) { return variable != nullptr && variable[0] != '\0'; }
-
-// The signals the program holds off, and one more.
-sigset_t endingSignalsAnd(int other) {
-    sigset_t signals = endingSignalSet();
-    sigaddset(&signals, other);
-    return signals;
-}
 
 // The dialog starts with the signals the program holds off or ignores at their defaults,
 // and prints nowhere: nothing it says reaches the program's output. It is started by
@@ -63,69 +57,17 @@ bool startDialog(const std::string& path, const std::vector<std::string>& args, 
     return error == 0;
 }
 
-// While a dialog is started and waited for, the ending signals and SIGCHLD are blocked,
-// and let in only inside sigsuspend: a hangup that comes while the dialog is being
-// started is then noticed at once, not taken before the wait begins and missed.
-class SignalsHeldForADialog {
-public:
-    SignalsHeldForADialog() {
-        const sigset_t held = endingSignalsAnd(SIGCHLD);
-        ::sigprocmask(SIG_BLOCK, &held, &previous_);
-        waiting_ = previous_;
-        for (int signal : kEndingSignals) sigdelset(&waiting_, signal);
-        sigdelset(&waiting_, SIGCHLD);
-    }
-    SignalsHeldForADialog(const SignalsHeldForADialog&) = delete;
-    SignalsHeldForADialog& operator=(const SignalsHeldForADialog&) = delete;
-    ~SignalsHeldForADialog() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
-    // Waits until a signal comes: the dialog's end, or an ending signal.
-    void waitForASignal() const { ::sigsuspend(&waiting_); }
-
-private:
-    sigset_t previous_;
-    sigset_t waiting_;
-};
-
-// Waits for the dialog to close. A hangup or a request to terminate closes the dialog
-// too, and ends the run here: no dialog is left open and no child unwaited for.
-int waitForDialog(pid_t pid, const SignalsHeldForADialog& signals) {
-    int status = 0;
-    for (;;) {
-        const pid_t ended = ::waitpid(pid, &status, WNOHANG);
-        if (ended == pid) return status;
-        if (ended < 0 && errno != EINTR) return -1;
-        if (endingSignalCame()) {
-            ::kill(pid, SIGTERM);
-            while (::waitpid(pid, &status, 0) != pid && errno == EINTR) {
-            }
-            endRunHere();
-        }
-        signals.waitForASignal();
-    }
-}
-
 // The dialog's wait status, or -1 if it could not be started or waited for.
 int showDialog(const DialogCommand& command, const Prompt& prompt) {
-    const SignalsHeldForADialog signals;
-    if (endingSignalCame()) endRunHere();
+    const StartedProgramWait wait;
     pid_t pid = 0;
     if (!startDialog(command.path, dialogArguments(command.program, prompt), pid)) return -1;
-    return waitForDialog(pid, signals);
+    return wait.waitFor(pid);
 }
-
-// SIGCHLD must be caught for sigsuspend to wake when the dialog ends; a run started with
-// it ignored would also find its dialogs reaped before it could wait for them.
-extern "C" void noteDialogEnded(int) {}
 
 }  // namespace
 
-DesktopPromptBox::DesktopPromptBox(std::vector<DialogCommand> commands) : commands_(std::move(commands)) {
-    struct sigaction noted {};
-    noted.sa_handler = noteDialogEnded;
-    sigemptyset(&noted.sa_mask);
-    noted.sa_flags = SA_RESTART | SA_NOCLDSTOP;
-    ::sigaction(SIGCHLD, &noted, nullptr);
-}
+DesktopPromptBox::DesktopPromptBox(std::vector<DialogCommand> commands) : commands_(std::move(commands)) {}
 
 // A kdialog without its Wayland plugin aborts, a zenity without a display exits at
 // once: neither is the player's answer, so the box goes to the next program, and the
@@ -134,7 +76,7 @@ PromptAnswer DesktopPromptBox::showPrompt(const Prompt& prompt) {
     for (std::size_t tried = 0; tried < commands_.size(); ++tried) {
         const int status = showDialog(commands_[current_], prompt);
         // A signal held while the dialog closed is taken now, and ends the run at this box.
-        if (endingSignalCame()) endRunHere();
+        endRunIfAnEndingSignalCame();
         const PromptAnswer answer = status < 0 ? kBoxNotShown : answerOf(prompt, status);
         if (answer != kBoxNotShown) return answer;
         current_ = (current_ + 1) % commands_.size();

@@ -1,11 +1,7 @@
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/ending_signals_posix.h"
 #include "platform/prompt_box_posix.h"
-#include "platform/standard_descriptors_posix.h"
 #include "platform/terminal_charset_posix.h"
 #include "platform/terminal_window_posix.h"
 
@@ -19,17 +15,13 @@ namespace tolvane {
 // by a terminal window that runs it again; with no terminal emulator either, it draws
 // the terminal box and reads no answer: nothing is Yes and nothing is touched.
 PromptBox& systemPromptBox() {
-    openClosedStandardDescriptors();
     const bool nobodyAtTheTerminal = onADesktop(std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY")) &&
                                      !aPersonAnswersAtTheTerminal();
     std::vector<DialogCommand> dialogs;
     if (nobodyAtTheTerminal) {
         dialogs = findDialogPrograms(std::getenv("PATH"));
-        // Before the signals are changed, which the terminal would otherwise inherit.
         if (dialogs.empty()) reopenInATerminalWindow(std::getenv("PATH"));
     }
-    ignoreFailureSignals();
-    deferEndingSignals();
     if (!dialogs.empty()) {
         static DesktopPromptBox desktop(std::move(dialogs));
         return desktop;

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <cstdio>
-#include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/dialog_command_posix.h"
 #include "platform/prompt_box.h"
 #include "platform/terminal_charset_posix.h"
 
@@ -32,15 +32,6 @@ private:
     TerminalCharset charset_;
 };
 
-// The desktop's own dialog programs, which are started, never linked.
-enum class DialogProgram { Zenity, Kdialog };
-
-// A dialog program found on the search path, and the absolute path it is started by.
-struct DialogCommand {
-    DialogProgram program = DialogProgram::Zenity;
-    std::string path;
-};
-
 // A message box shown by the desktop's dialog programs, each started once per box with an
 // argument list (never through a shell) and waited for. A program that cannot start,
 // crashes, is killed or exits with a status it gives no button has failed, not answered:
@@ -57,14 +48,6 @@ private:
     std::size_t current_ = 0;
 };
 
-// The dialog program's whole argument list for one box, its name first, in UTF-8.
-std::vector<std::string> dialogArguments(DialogProgram program, const Prompt& prompt);
-
-// The environment a dialog starts with: `environment` (a null-terminated list, as
-// environ) with LC_ALL=C.UTF-8 in place of any LC_ALL, so that the dialog programs take
-// the texts whatever the session's locale, installed or not.
-std::vector<std::string> dialogEnvironment(const char* const* environment);
-
 // Whether a person can answer at a terminal: the run has a controlling terminal and is
 // in its foreground process group. False for a file manager's or a launcher's run, and
 // for one sent to the background.
@@ -72,19 +55,5 @@ bool aPersonAnswersAtTheTerminal();
 
 // Whether a desktop session is there to show windows: WAYLAND_DISPLAY or DISPLAY is set.
 bool onADesktop(const char* waylandDisplay, const char* display);
-
-// The path of `name` in the first absolute folder of `searchPath` (a PATH value) that
-// holds it as an executable file, or false. Empty and relative entries, which lead into
-// the folder the run started in, the game's, are never searched.
-bool findOnSearchPath(std::string_view searchPath, const char* name, std::string& found);
-
-// A PATH value as a search takes it: null, for an unset PATH, is /usr/bin:/bin.
-constexpr std::string_view searchPathOrDefault(const char* searchPath) {
-    return searchPath != nullptr ? searchPath : "/usr/bin:/bin";
-}
-
-// zenity and kdialog, those of them found in the absolute folders of `searchPath`,
-// zenity first; empty where there is neither.
-std::vector<DialogCommand> findDialogPrograms(const char* searchPath);
 
 }  // namespace tolvane

@@ -1,4 +1,3 @@
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -11,14 +10,6 @@ namespace tolvane {
 namespace {
 
 constexpr int kColumnsWhenNotATerminal = 80;
-
-// A terminal that was closed reads as the end of input; only its hangup tells it from
-// a player's Ctrl-D.
-bool hungUp(std::FILE* stream) {
-    struct pollfd terminal = {fileno(stream), 0, 0};
-    return ::isatty(terminal.fd) && ::poll(&terminal, 1, 0) == 1 &&
-           (terminal.revents & (POLLHUP | POLLERR)) != 0;
-}
 
 }  // namespace
 
@@ -34,17 +25,19 @@ int TerminalPromptBox::availableColumns() const {
 }
 
 PromptAnswer TerminalPromptBox::showPrompt(const Prompt& prompt) {
-    if (endingSignalCame()) endRunHere();
+    endRunIfAnEndingSignalCame();
     writeText("\n");
     writeText(drawTerminalBox(prompt, static_cast<std::size_t>(availableColumns()), charset_));
     for (;;) {
         writeText(isQuestion(prompt.style) ? "(Oui/Non) > " : "(OK) > ");
         if (std::fflush(out_) != 0) {
-            if (endingSignalCame() || hungUp(out_)) endRunHere();
+            endRunIfAnEndingSignalCame();
+            if (terminalClosed(out_)) endRunHere();
             return kBoxNotShown;
         }
         const InputLine line = readLine(in_);
-        if (line.failed || endingSignalCame() || (line.ended && hungUp(in_))) endRunHere();
+        endRunIfAnEndingSignalCame();
+        if (line.failed || (line.ended && terminalClosed(in_))) endRunHere();
         if (line.ended) return kBoxNotShown;
         const PromptAnswer button = buttonFor(prompt, line);
         if (button != kAskAgain) return button;

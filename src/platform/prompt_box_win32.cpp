@@ -15,37 +15,24 @@ static_assert(kIdOk == IDOK && kIdYes == IDYES && kIdNo == IDNO);
 
 // MessageBoxA would read the Windows-1252 texts in the system's ANSI code page and
 // turn the accents into other letters on, say, a Russian Windows; the wide box shows
-// them the same everywhere.
+// them the same everywhere. They are widened on the stack: buffers in the box object
+// would be 4 KiB of initialized data in the program, as the object has a vtable.
 class Win32PromptBox final : public PromptBox {
 public:
     PromptAnswer showPrompt(const Prompt& prompt) override {
-        if (!widenCp1252(prompt.caption, caption_, kCapacity) ||
-            !widenCp1252(prompt.text, text_, kCapacity))
+        constexpr std::size_t kCapacity = kLongestPromptText + 1;
+        wchar_t caption[kCapacity];
+        wchar_t text[kCapacity];
+        if (!widenCp1252(prompt.caption, caption, kCapacity) || !widenCp1252(prompt.text, text, kCapacity))
             return kBoxNotShown;
-        return MessageBoxW(nullptr, text_, caption_, static_cast<UINT>(prompt.style));
+        return MessageBoxW(nullptr, text, caption, static_cast<UINT>(prompt.style));
     }
-
-private:
-    static constexpr std::size_t kCapacity = kLongestPromptText + 1;
-    wchar_t caption_[kCapacity];
-    wchar_t text_[kCapacity];
 };
 
 Win32PromptBox theBox;
 
-// A double-click, a shortcut or `start` makes a console for this run alone. Nothing is
-// ever written to it, and left open it would stand empty over the first box and take
-// its keyboard. A console shared with cmd, where the run was typed, stays.
-void letGoOfAConsoleOfItsOwn() {
-    DWORD attached[2];
-    if (GetConsoleProcessList(attached, 2) == 1) FreeConsole();
-}
-
 }  // namespace
 
-PromptBox& systemPromptBox() {
-    letGoOfAConsoleOfItsOwn();
-    return theBox;
-}
+PromptBox& systemPromptBox() { return theBox; }
 
 }  // namespace tolvane

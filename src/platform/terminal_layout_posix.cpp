@@ -6,13 +6,14 @@ namespace tolvane {
 namespace {
 
 std::string_view iconMark(PromptStyle style) {
-    switch (static_cast<unsigned>(style) & kIconMask) {
-        case 0x10: return "(X) ";
-        case 0x20: return "(?) ";
-        case 0x30: return "/!\\ ";
-        case 0x40: return "(i) ";
-        default: return "    ";
+    switch (style) {
+        case PromptStyle::OkError: return "(X) ";
+        case PromptStyle::YesNoQuestion: return "(?) ";
+        case PromptStyle::YesNoWarning: return "/!\\ ";
+        case PromptStyle::OkInformation: return "(i) ";
+        case PromptStyle::Ok: break;
     }
+    return "    ";
 }
 
 // Box layout, in columns. Each Windows-1252 byte of a text is one column, so the text is

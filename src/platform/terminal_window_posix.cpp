@@ -6,7 +6,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "platform/prompt_box_posix.h"
+#include "platform/dialog_command_posix.h"
+#include "platform/ending_signals_posix.h"
 
 extern char** environ;
 
@@ -110,7 +111,10 @@ void reopenInATerminalWindow(const char* searchPath) {
     std::string marker(kOpenedInAWindow);
     envp.push_back(marker.data());
     envp.push_back(nullptr);
+    // The window's programs start with the signals this run was started with.
+    giveBackSignals();
     ::execve(terminal.path.c_str(), argv.data(), envp.data());
+    takeOverSignals();
 }
 
 }  // namespace tolvane
