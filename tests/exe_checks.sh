@@ -7,10 +7,11 @@
 #   exe_checks.sh resources EXE VERSION  its manifest, version details and icon
 #   exe_checks.sh release PROGRAM BUILD-DIR ARCHIVE-NAME WORK-DIR
 #                                       the players' archive holds the program, its README
-#                                       and the license
+#                                       and FAQ in CR LF, and the license
 #   exe_checks.sh dist SOURCE-DIR WORK-DIR
-#                                       two tools/release runs give the same bytes, and
-#                                       their entries the commit's time and owner 0/0
+#                                       tools/release refuses a placeholder address; two
+#                                       runs give the same bytes, their entries the
+#                                       commit's time and owner 0/0, the programs the address
 set -uo pipefail
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -154,37 +155,49 @@ release() {
     [ -f "$work/$zip" ] || { fail "no $zip made"; return; }
     local contents
     contents=$(cmake -E tar tf "$work/$zip" | sed 's#^\./##' | grep -v '^$' | sort | tr '\n' ' ')
-    [ "$contents" = "LICENSE README.txt $name " ] || fail "$zip holds: $contents"
+    [ "$contents" = "FAQ.txt LICENSE README.txt $name " ] || fail "$zip holds: $contents"
     (cd "$work/unpacked" && cmake -E tar xf "../$zip")
     cmp -s "$exe" "$work/unpacked/$name" || fail "the packed $name is not the built one"
     [ -x "$work/unpacked/$name" ] || fail "the packed $name cannot be run"
+    local text
+    for text in README.txt FAQ.txt; do
+        ! grep -qv $'\r$' "$work/unpacked/$text" || fail "$text has a line that does not end in CR LF"
+    done
     grep -q 'Morrowind.ini.old en' "$work/unpacked/README.txt" || fail "README.txt lacks the French undo step"
-    grep -q 'neither file: Morrowind.ini and the earlier Morrowind.ini.old stay as they' "$work/unpacked/README.txt" ||
-        fail "README.txt does not say that a failed run keeps the earlier backup"
+    grep -q 'failed, Morrowind.ini.old is already the new, whole copy' "$work/unpacked/FAQ.txt" ||
+        fail "FAQ.txt does not say when a failed backup has replaced the earlier one"
     grep -q 'rename Morrowind.ini.old to Morrowind.ini' "$work/unpacked/README.txt" ||
         fail "README.txt lacks the English undo step"
 }
 
 dist() {
-    local source=$1 work=$2 n
+    local source=$1 work=$2 n refused contact=quedrin@release-check.test
     rm -rf "$work" && mkdir -p "$work"
+    for refused in "" quedrin@example.com name@Example.ORG name@mail.example.net name@host.invalid; do
+        TOLVANE_CONTACT_EMAIL=$refused "$source/tools/release" "$work/refused" >"$work/refused.log" 2>&1 &&
+            fail "tools/release made a release for the address '$refused'"
+        [ ! -e "$work/refused" ] || fail "tools/release left files for the address '$refused'"
+    done
     for n in 1 2; do
-        "$source/tools/release" "$work/$n" >"$work/release-$n.log" 2>&1 ||
+        "$source/tools/release" --contact "$contact" "$work/$n" >"$work/release-$n.log" 2>&1 ||
             { fail "tools/release failed: $(tail -n 5 "$work/release-$n.log")"; return; }
     done
+    tar -xzOf "$work"/1/*.tar.gz tolvane | grep -qaF "$contact" || fail "the released program lacks $contact"
     diff -r "$work/1" "$work/2" >/dev/null || fail "two tools/release runs gave different files"
     (cd "$work/1" && sha256sum --check --quiet SHA256SUMS) || fail "SHA256SUMS does not match"
     local when
     when=$(TZ=UTC date -d "@$(git -C "$source" log -1 --format=%ct)" '+%Y-%m-%d %H:%M')
     [ "$(TZ=UTC tar --numeric-owner -tvzf "$work"/1/*.tar.gz | awk '{ print $1, $2, $4, $5, $6 }')" = \
-      "-rw-r--r-- 0/0 $when LICENSE
+      "-rw-r--r-- 0/0 $when FAQ.txt
+-rw-r--r-- 0/0 $when LICENSE
 -rw-r--r-- 0/0 $when README.txt
 -rwxr-xr-x 0/0 $when tolvane" ] || fail "the tar.gz entries: $(tar --numeric-owner -tvzf "$work"/1/*.tar.gz)"
     local zip_entries
     zip_entries=$(/usr/bin/python3 -c 'import sys, zipfile
 for e in zipfile.ZipFile(sys.argv[1]).infolist():
     print("%o %04d-%02d-%02d %02d:%02d" % ((e.external_attr >> 16,) + e.date_time[:5]), e.filename)' "$work"/1/*.zip)
-    [ "$zip_entries" = "100644 $when LICENSE
+    [ "$zip_entries" = "100644 $when FAQ.txt
+100644 $when LICENSE
 100644 $when README.txt
 100755 $when tolvane.exe" ] || fail "the zip entries: $zip_entries"
 }
