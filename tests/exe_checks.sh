@@ -182,7 +182,8 @@ dist() {
         "$source/tools/release" --contact "$contact" "$work/$n" >"$work/release-$n.log" 2>&1 ||
             { fail "tools/release failed: $(tail -n 5 "$work/release-$n.log")"; return; }
     done
-    tar -xzOf "$work"/1/*.tar.gz tolvane | grep -qaF "$contact" || fail "the released program lacks $contact"
+    tar -xzf "$work"/1/*.tar.gz -C "$work" tolvane
+    grep -qaF "$contact" "$work/tolvane" || fail "the released program lacks $contact"
     diff -r "$work/1" "$work/2" >/dev/null || fail "two tools/release runs gave different files"
     (cd "$work/1" && sha256sum --check --quiet SHA256SUMS) || fail "SHA256SUMS does not match"
     local when
