@@ -25,6 +25,7 @@ public:
     OpenResult hold(const char* path);
     // Held to writing. False, and still held, if it cannot be written now.
     bool startWriting();
+    // Whether it is in the writing state, from startWriting until it is held again.
     bool isWriting() const;
     // Whether the name it is held by still leads, following links, to the file it holds.
     // False also when the name cannot be looked up.
