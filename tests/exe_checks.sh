@@ -2,8 +2,8 @@
 # Checks the players' programs as a bare Windows or a Steam Deck would take them.
 #   exe_checks.sh format EXE            PE32 for i386, console subsystem, only system DLLs, small
 #   exe_checks.sh linux-format PROGRAM  ELF for x86-64, statically linked, under 2 MiB
-#   exe_checks.sh reproducible PROGRAM SOURCE-DIR WORK-DIR CMAKE-ARGS...
-#                                       a second build tree gives the same bytes
+#   exe_checks.sh reproducible PROGRAM-NAME SOURCE-DIR WORK-DIR CMAKE-ARGS...
+#                                       two fresh build trees give the same bytes
 #   exe_checks.sh resources EXE VERSION  its manifest, version details and icon
 #   exe_checks.sh release PROGRAM BUILD-DIR ARCHIVE-NAME WORK-DIR
 #                                       the players' archive holds the program, its README
@@ -44,16 +44,20 @@ linux-format() {
     echo "tolvane: $size bytes, $description"
 }
 
+# Both copies are built here, from nothing, so that neither an older build in build/
+# nor a library upgraded since it can make them differ or agree.
 reproducible() {
-    local exe=$1 source=$2 work=$3
+    local name=$1 source=$2 work=$3 copy
     shift 3
-    rm -rf "$work"
-    cmake -S "$source" -B "$work" "$@" -DTOLVANE_BUILD_TESTS=OFF >"$work.log" 2>&1 &&
-        cmake --build "$work" --target tolvane >>"$work.log" 2>&1 || {
-        fail "the second build failed: $(tail -n 5 "$work.log")"
-        return
-    }
-    cmp "$exe" "$work/$(basename "$exe")" || fail "two builds of the same source differ"
+    rm -rf "$work" && mkdir -p "$work"
+    for copy in first second; do
+        cmake -S "$source" -B "$work/$copy" "$@" -DTOLVANE_BUILD_TESTS=OFF >"$work/$copy.log" 2>&1 &&
+            cmake --build "$work/$copy" --target tolvane >>"$work/$copy.log" 2>&1 || {
+            fail "the $copy build failed: $(tail -n 5 "$work/$copy.log")"
+            return
+        }
+    done
+    cmp "$work/first/$name" "$work/second/$name" || fail "two builds of the same source differ"
 }
 
 # Reads the resources with Debian's pefile, apart from anything the build made.
