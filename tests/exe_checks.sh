@@ -12,6 +12,10 @@
 #                                       tools/release refuses a placeholder address; two
 #                                       runs give the same bytes, their entries the
 #                                       commit's time and owner 0/0, the programs the address
+#   exe_checks.sh signed SOURCE-DIR WORK-DIR
+#                                       a release signed with a throwaway certificate verifies
+#                                       against it, and its exe without the signature is the
+#                                       unsigned release's
 set -uo pipefail
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -24,7 +28,7 @@ format() {
     grep -Eq '^Subsystem[[:space:]]+00000003' <<<"$headers" || fail "not a console (CUI) program"
     local dlls
     dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | sort | tr '\n' ' ')
-    [ "$dlls" = "KERNEL32.dll USER32.dll msvcrt.dll " ] || fail "imports $dlls"
+    [ "$dlls" = "ADVAPI32.dll KERNEL32.dll USER32.dll msvcrt.dll " ] || fail "imports $dlls"
     local size
     size=$(stat -c %s "$exe")
     [ "$size" -le 65536 ] || fail "$size bytes, more than 64 KiB"
@@ -97,6 +101,9 @@ check(dpi_aware is not None and dpi_aware.text == "true/pm", "dpiAware is not tr
 awareness = root.find(".//{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness")
 check(awareness is not None and awareness.text == "PerMonitorV2, PerMonitor",
       "dpiAwareness is not PerMonitorV2, PerMonitor")
+# Windows 11 24H2 then makes no console for a double-click; cmd's console stays.
+policy = root.find(".//{http://schemas.microsoft.com/SMI/2024/WindowsSettings}consoleAllocationPolicy")
+check(policy is not None and policy.text == "detached", "consoleAllocationPolicy is not detached")
 check({e.get("Id") for e in root.iter(compat + "supportedOS")} == {
     "{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
     "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
@@ -207,12 +214,43 @@ for e in zipfile.ZipFile(sys.argv[1]).infolist():
 100755 $when tolvane.exe" ] || fail "the zip entries: $zip_entries"
 }
 
+# A certificate made here for this check alone, as a release signer's would be.
+signed() {
+    local source=$1 work=$2 contact=quedrin@release-check.test
+    rm -rf "$work" && mkdir -p "$work"
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 \
+        -subj "/CN=Tolvane release check" >/dev/null 2>&1 &&
+        openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/signer.p12" \
+            -passout pass:throwaway >/dev/null 2>&1 || { fail "openssl could not make a certificate"; return; }
+    "$source/tools/release" --contact "$contact" "$work/unsigned" >"$work/unsigned.log" 2>&1 ||
+        { fail "tools/release failed: $(tail -n 5 "$work/unsigned.log")"; return; }
+    TOLVANE_SIGNING_PASSWORD=throwaway "$source/tools/release" --contact "$contact" \
+        --sign-with "$work/signer.p12" "$work/signed" >"$work/signed.log" 2>&1 ||
+        { fail "tools/release --sign-with failed: $(tail -n 5 "$work/signed.log")"; return; }
+    local kind
+    for kind in unsigned signed; do
+        mkdir -p "$work/$kind/exe" && /usr/bin/python3 -c 'import sys, zipfile
+zipfile.ZipFile(sys.argv[1]).extract("tolvane.exe", sys.argv[2])' "$work/$kind"/*.zip "$work/$kind/exe"
+    done
+    osslsigncode verify -CAfile "$work/cert.pem" -in "$work/signed/exe/tolvane.exe" >"$work/verify.log" 2>&1 ||
+        fail "the signature does not verify: $(tail -n 3 "$work/verify.log")"
+    ! osslsigncode verify -CAfile "$work/cert.pem" -in "$work/unsigned/exe/tolvane.exe" >/dev/null 2>&1 ||
+        fail "the unsigned exe verifies as signed"
+    osslsigncode remove-signature -in "$work/signed/exe/tolvane.exe" -out "$work/stripped.exe" >/dev/null 2>&1 ||
+        fail "osslsigncode could not remove the signature"
+    cmp "$work/stripped.exe" "$work/unsigned/exe/tolvane.exe" ||
+        fail "the signed exe differs from the unsigned one by more than its signature"
+    cmp -s "$work"/unsigned/*.tar.gz "$work"/signed/*.tar.gz || fail "signing changed the Linux download"
+    (cd "$work/signed" && sha256sum --check --quiet SHA256SUMS) || fail "SHA256SUMS does not match the signed zip"
+}
+
 case "${1:-}" in
 release) shift; release "$@" ;;
 dist) shift; dist "$@" ;;
 format) format "$2" ;;
 linux-format) linux-format "$2" ;;
 reproducible) shift; reproducible "$@" ;;
+signed) shift; signed "$@" ;;
 resources) shift; resources "$@" ;;
 *) echo "usage: see the top of $0"; exit 2 ;;
 esac

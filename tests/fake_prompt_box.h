@@ -55,6 +55,7 @@ private:
             case PromptId::RolledBackPrompt: return "RolledBack";
             case PromptId::RestoreNeededPrompt: return "RestoreNeeded";
             case PromptId::IniReplacedPrompt: return "IniReplaced";
+            case PromptId::ElevatedPrompt: return "Elevated";
             case PromptId::Count: break;
         }
         return "an id of no box";

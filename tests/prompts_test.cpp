@@ -100,7 +100,8 @@ TEST(PromptTable, OnlyTheLastBoxHasTheAboutCaption) {
 TEST(PromptTable, FailureBoxesAreErrorsThatSayWhatBecameOfTheIni) {
     for (PromptId id : {PromptId::IniMissingPrompt, PromptId::BackupFailedPrompt,
                         PromptId::OpenFailedPrompt, PromptId::RolledBackPrompt,
-                        PromptId::RestoreNeededPrompt, PromptId::IniReplacedPrompt}) {
+                        PromptId::RestoreNeededPrompt, PromptId::IniReplacedPrompt,
+                        PromptId::ElevatedPrompt}) {
         const std::string text(prompt(id).text);
         EXPECT_EQ(static_cast<unsigned>(prompt(id).style), 0x10u) << text;
         EXPECT_NE(text.find("Morrowind.ini"), std::string::npos) << text;

@@ -37,6 +37,7 @@ void patchIni(PromptBox& box, IniPatch& patch, OpenResult opened) {
         case OpenResult::Opened: break;
         case OpenResult::Missing: show(box, PromptId::IniMissingPrompt); return;
         case OpenResult::Failed: show(box, PromptId::OpenFailedPrompt); return;
+        case OpenResult::GameReadsAnotherCopy: show(box, PromptId::ElevatedPrompt); return;
     }
     const PromptId backup = afterBackup(patch.backUpIni());
     show(box, backup);

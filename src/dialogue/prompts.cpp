@@ -73,6 +73,13 @@ constexpr auto kIniReplaced = toCp1252(
     "\n"
     "Votre fichier Morrowind.ini n'a pas été modifié.");
 
+constexpr auto kElevated = toCp1252(
+    "Le programme a été lancé en tant qu'administrateur, mais le jeu lit une autre copie de "
+    "Morrowind.ini.\n"
+    "Relancez-le sans « Exécuter en tant qu'administrateur ».\n"
+    "\n"
+    "Aucun fichier n'a été modifié.");
+
 }  // namespace
 
 constexpr std::array<PromptEntry, kPromptCount> kPrompts = {{
@@ -90,6 +97,7 @@ constexpr std::array<PromptEntry, kPromptCount> kPrompts = {{
     {PromptId::RolledBackPrompt, {kCaption, kRolledBack.view(), PromptStyle::OkError}},
     {PromptId::RestoreNeededPrompt, {kCaption, kRestoreNeeded.view(), PromptStyle::OkError}},
     {PromptId::IniReplacedPrompt, {kCaption, kIniReplaced.view(), PromptStyle::OkError}},
+    {PromptId::ElevatedPrompt, {kCaption, kElevated.view(), PromptStyle::OkError}},
 }};
 
 namespace {

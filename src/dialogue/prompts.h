@@ -23,6 +23,7 @@ enum class PromptId : unsigned char {
     RolledBackPrompt,
     RestoreNeededPrompt,
     IniReplacedPrompt,
+    ElevatedPrompt,
     Count,
 };
 

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "platform/process.h"
+
 namespace tolvane {
 namespace {
 
@@ -18,7 +20,10 @@ IniEncoding encodingOf(LockedFile& ini) {
 
 }  // namespace
 
-OpenResult IniPatch::openIni() { return ini_.hold(kIniName); }
+OpenResult IniPatch::openIni() {
+    if (gameReadsAnotherCopy(kIniName)) return OpenResult::GameReadsAnotherCopy;
+    return ini_.hold(kIniName);
+}
 
 // Morrowind.ini may lose its name under a run: an editor saves a new file in its place, or
 // the ini is a link to its own backup, which the backup replaces. A file that no name

@@ -37,7 +37,8 @@ class IniPatch {
 public:
     // Opens and locks Morrowind.ini, never creating it, before anything is touched; on
     // Windows, for reading only. Failed: it is read-only or cannot be written, is no
-    // file, or another run holds it.
+    // file, or another run holds it. GameReadsAnotherCopy: an administrator's run on
+    // Windows would change a file the game does not read; nothing is opened.
     OpenResult openIni();
     // Opens Morrowind.ini for writing, then copies it to Morrowind.ini.old, replacing an
     // earlier backup whole, and only once the copy is on disk. Otherwise the earlier

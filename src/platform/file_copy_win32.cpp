@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/handle_win32.h"
+#include "platform/retry_win32.h"
 
 namespace tolvane {
 namespace {
@@ -92,18 +93,27 @@ HANDLE openExisting(const char* path, DWORD access, DWORD share) {
     return CreateFileA(path, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+HANDLE openWhenLetGo(const char* path, DWORD access, DWORD share) {
+    HANDLE file = INVALID_HANDLE_VALUE;
+    retryWhileHeld(heldByAnother, [&] {
+        file = openExisting(path, access, share);
+        return file != INVALID_HANDLE_VALUE;
+    });
+    return file;
+}
+
 // Whether the copy under `temp`, opened again for reading only, holds what the ini
 // (`in`) held as copied: a file system that reports writes it did not store is caught
 // before the older backup goes.
 bool holdsTheCopy(const char* temp, HANDLE in, std::int64_t copied) {
-    Handle reread(openExisting(temp, GENERIC_READ, FILE_SHARE_READ));
+    Handle reread(openWhenLetGo(temp, GENERIC_READ, FILE_SHARE_READ));
     return reread.valid() && holdTheSameBytes(reread.get(), in, copied);
 }
 
 // Wine's move is a rename that it does not flush; the kernel's FAT and ntfs3 may store
 // it only with the file itself, so the backup is flushed once more under its new name.
 bool flushUnderItsName(const char* to) {
-    Handle moved(openExisting(to, GENERIC_WRITE, FILE_SHARE_READ));
+    Handle moved(openWhenLetGo(to, GENERIC_WRITE, FILE_SHARE_READ));
     return moved.valid() && FlushFileBuffers(moved.get()) && moved.close();
 }
 

@@ -28,6 +28,10 @@ bool holdTheSameBytes(HANDLE a, HANDLE b, std::int64_t size);
 // could not be read. Its position is moved.
 bool endsWith(HANDLE file, std::int64_t offset, const char* bytes, std::size_t size);
 
+// openExisting, tried again while another program's handle shares too little with it
+// (retryWhileHeld). INVALID_HANDLE_VALUE if it still could not be opened.
+HANDLE openWhenLetGo(const char* path, DWORD access, DWORD share);
+
 // Whether `temp`, opened again for reading only, holds the `copied` bytes `in` holds.
 bool holdsTheCopy(const char* temp, HANDLE in, std::int64_t copied);
 

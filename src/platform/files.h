@@ -6,7 +6,9 @@
 
 namespace tolvane {
 
-enum class OpenResult { Opened, Missing, Failed };
+// GameReadsAnotherCopy: the ini was left alone because the game reads another copy of
+// it (gameReadsAnotherCopy); hold never gives it.
+enum class OpenResult { Opened, Missing, Failed, GameReadsAnotherCopy };
 
 // An existing file held for one run, locked against every other run of the program,
 // native or under Wine. Its states, and the calls that change them:

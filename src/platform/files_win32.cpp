@@ -6,6 +6,7 @@
 #include "platform/file_copy_win32.h"
 #include "platform/files.h"
 #include "platform/handle_win32.h"
+#include "platform/retry_win32.h"
 
 namespace tolvane {
 namespace {
@@ -42,7 +43,7 @@ bool moveLock(HANDLE from, HANDLE to) {
 bool cutTo(HANDLE file, std::int64_t length) {
     LARGE_INTEGER size;
     if (GetFileSizeEx(file, &size) && size.QuadPart == length) return true;
-    return seek(file, length, FILE_BEGIN) && SetEndOfFile(file);
+    return retryWhileHeld(heldOrMapped, [&] { return seek(file, length, FILE_BEGIN) && SetEndOfFile(file); });
 }
 
 }  // namespace
@@ -91,11 +92,11 @@ OpenResult LockedFile::hold(const char* path) {
 // From the Yes on, nobody else may write it, and a read-only attribute set while a box
 // waited refuses, read from the file that would be written. Under Program Files, Windows
 // may open a copy in the VirtualStore here, which the game reads from then on: the file
-// changed is this one, whatever the locked one is. Another program that writes it, or
-// another run that took the lock, refuses too.
+// changed is this one, whatever the locked one is. Another program that writes it, once
+// it has kept it for about two seconds, or another run that took the lock, refuses too.
 bool LockedFile::startWriting() {
     if (state_ != State::Held) return false;
-    Handle file(openExisting(path_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ));
+    Handle file(openWhenLetGo(path_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ));
     HANDLE kept = INVALID_HANDLE_VALUE;
     if (!file.valid() || !isWritableDiskFile(file.get()) || !moveLock(handles().reading.get(), file.get()) ||
         !DuplicateHandle(GetCurrentProcess(), file.get(), GetCurrentProcess(), &kept, 0, FALSE,
@@ -122,18 +123,23 @@ bool LockedFile::isStillNamed() const {
 // `temp`. The copy is a plain new file: a read-only attribute on the ini does not follow
 // it. Windows refuses to replace a read-only backup, but Wine's move would: both keep it.
 // The copy is flushed and read back before it replaces `to`; no `temp` is left unless
-// removing it failed.
+// removing it failed. A scanner's passing hold on either name is waited out.
 bool LockedFile::copyTo(const char* to, const char* temp) {
     const HANDLE in = handles().writing.get();
     if (!isWriting() || isReadOnly(to) || leadsTo(temp, in)) return false;
-    DeleteFileA(temp);
-    Handle out(CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                           nullptr));
-    if (!out.valid()) return false;
+    retryWhileHeld(heldOrDeletePending,
+                   [&] { return DeleteFileA(temp) || GetLastError() == ERROR_FILE_NOT_FOUND; });
+    Handle out;
+    const auto create = [&] {
+        out.reset(CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return out.valid();
+    };
+    if (!retryWhileHeld(heldOrDeletePending, create)) return false;
     std::int64_t copied = 0;
     if (copyContents(in, out.get(), copied) && FlushFileBuffers(out.get()) && out.close() &&
-        holdsTheCopy(temp, in, copied) &&
-        MoveFileExA(temp, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        holdsTheCopy(temp, in, copied) && retryWhileHeld(heldOrDeletePending, [&] {
+            return MoveFileExA(temp, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        })) {
         keptLength_ = copied;
         return flushUnderItsName(to);
     }
@@ -163,7 +169,7 @@ bool LockedFile::append(std::string_view bytes) {
 // write, after the flush: a write reported done that was not stored is found here.
 bool LockedFile::flush() {
     if (!isWriting() || !FlushFileBuffers(handles().writing.get())) return false;
-    Handle reread(openExisting(path_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE));
+    Handle reread(openWhenLetGo(path_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE));
     return reread.valid() && sameFile(reread.get(), handles().kept.get()) &&
            endsWith(reread.get(), keptLength_, appended_, appendedSize_);
 }

@@ -7,4 +7,9 @@ namespace tolvane {
 // the console it was given. Cannot fail: what it cannot set up stays as it was.
 void prepareProcess();
 
+// Whether changing `path` would miss the copy of it the game reads: on Windows, a run
+// elevated under UAC, which Windows does not redirect to the VirtualStore, while the
+// VirtualStore holds a copy of that file. Never on POSIX. False when it cannot be told.
+bool gameReadsAnotherCopy(const char* path);
+
 }  // namespace tolvane

@@ -78,3 +78,20 @@ case_cp1252_to_utf16() {
             fail "under $locale: $(cmp "$run/reference.utf16" "$run/$locale.utf16" 2>&1)"
     done
 }
+
+# Wine gives every process an elevated token, as "Exécuter en tant qu'administrateur"
+# does under UAC: beside a VirtualStore copy, which the game would read, nothing is touched.
+case_elevated_beside_a_virtualstore_copy() {
+    local store
+    store="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/VirtualStore$play"
+    mkdir -p "$store" && cp "$SAMPLE_INI" "$store/Morrowind.ini"
+    launch=(bash -c 'WINEDEBUG=trace+msgbox "$@" 2>&1 | grep -a MSGBOX_OnInit > "$0"' "$run/texts" "$wine" "$exe")
+    start_run main
+    answer Return Return Return Return Return
+    wait_exit main
+    rm -rf "$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/VirtualStore"
+    expect_boxes 5
+    expect_ini_unchanged
+    [ ! -e "$play/Morrowind.ini.old" ] || fail "a backup was made"
+    grep -q 'administrateur' "$run/texts" || fail "the fourth box does not name the administrator's run: $(tail -n 2 "$run/texts")"
+}

@@ -3,21 +3,47 @@
 # Each case_NAME is run by cases.sh, after run_case has laid out its folder.
 # shellcheck shell=bash
 
-# Another program holds Morrowind.ini without sharing write: nothing is touched.
-case_ini_held_for_reading() {
-    printf 'an older backup\r\n' > "$play/Morrowind.ini.old"
+# Another program holds a file of the folder from before the run; it lets go LINGER
+# milliseconds after "$run/helper/stop" appears.
+hold() {  # NAME read|read-write LINGER
     mkdir "$run/helper"
-    (cd "$run/helper" && timeout 60 "$wine" "$HOLD_EXE" ../play/Morrowind.ini ready stop \
+    (cd "$run/helper" && timeout 60 "$wine" "$HOLD_EXE" "../play/$1" ready stop "$2" "$3" \
         </dev/null >"$run/helper.txt" 2>&1) &
     local i
     for i in $(seq 1 120); do [ -e "$run/helper/ready" ] && break; sleep 0.25; done
-    [ -e "$run/helper/ready" ] || fail "the helper never took hold of the file"
+    [ -e "$run/helper/ready" ] || fail "the helper never took hold of $1"
+}
+
+# Another program holds Morrowind.ini without sharing write: nothing is touched.
+case_ini_held_for_reading() {
+    printf 'an older backup\r\n' > "$play/Morrowind.ini.old"
+    hold Morrowind.ini read 0
     play_run Return Return Return Return Return
     touch "$run/helper/stop"
     wait
     expect_boxes 5
     expect_ini_unchanged
     expect_older_backup
+    expect_no_temporary
+}
+
+# A scanner's passing hold, on the ini or on the backup it replaces, until 0.7 s after
+# the backup notice is answered: the run waits it out and patches.
+case_ini_held_for_a_moment() { held_for_a_moment Morrowind.ini read; }
+case_backup_held_for_a_moment() { held_for_a_moment Morrowind.ini.old read-write; }
+held_for_a_moment() {  # NAME read|read-write
+    printf 'an older backup\r\n' > "$play/Morrowind.ini.old"
+    hold "$1" "$2" 700
+    launch=("$wine" "$exe")
+    start_run main
+    answer Return Return Return
+    touch "$run/helper/stop"
+    answer Return Return Return Return
+    wait_exit main
+    wait
+    expect_boxes 7
+    expect_file Morrowind.ini "$run/with-fps.ini"
+    expect_file Morrowind.ini.old "$SAMPLE_INI"
     expect_no_temporary
 }
 
