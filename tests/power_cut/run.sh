@@ -62,9 +62,16 @@ no_kernel() {
     exit 77
 }
 
+# Debian 12's packages put the modules under /lib, Debian 13's under /usr/lib.
+modules_dir() {  # KERNEL-DIR
+    ls -d "$1"/lib/modules/* "$1"/usr/lib/modules/* 2>/dev/null | head -n 1
+}
+
 has_ntfs3() {  # KERNEL-DIR
-    [ -n "$(find "$1"/lib/modules -name 'ntfs3.ko*' -print -quit)" ] ||
-        grep -qs '/ntfs3\.ko' "$1"/lib/modules/*/modules.builtin
+    local modules
+    modules=$(modules_dir "$1")
+    [ -n "$modules" ] || return 1
+    [ -n "$(find "$modules" -name 'ntfs3.ko*' -print -quit)" ] || grep -qs '/ntfs3\.ko' "$modules/modules.builtin"
 }
 
 # Sets $main_kernel (every file system but ntfs3) and $ntfs3_kernel, unpacked.
@@ -95,7 +102,7 @@ make_initramfs() {  # NAME KERNEL-DIR FS-MODULES...
         [ "$applet" = busybox ] || ln -sf busybox "$root/bin/$applet"
     done
     local i=0 module modules
-    modules=$(python3 "$here/modules.py" "$kernel_dir"/lib/modules/* \
+    modules=$(python3 "$here/modules.py" "$(modules_dir "$kernel_dir")" \
               virtio_pci virtio_blk dm_log_writes dm_snapshot crc32c_generic "$@")
     for module in $modules; do
         i=$((i + 1))
