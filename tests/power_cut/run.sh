@@ -14,7 +14,7 @@ cases=("$@")
 [ ${#cases[@]} -gt 0 ] || cases=(ext4:none ext4:older xfs:none xfs:older btrfs:none btrfs:older
                                  vfat:none vfat:older exfat:none exfat:older ntfs3:none ntfs3:older)
 missing=()
-for tool in qemu-system-x86_64 busybox dmsetup mkfs.vfat mkfs.exfat mkfs.ntfs mkfs.ext4 mkfs.xfs mkfs.btrfs; do
+for tool in qemu-system-x86_64 busybox dmsetup mkfs.vfat mkfs.exfat mkfs.ntfs mkfs.ext4 mkfs.xfs mkfs.btrfs xz; do
     command -v "$tool" >/dev/null || missing+=("$tool")
 done
 qemu-system-x86_64 --version >/dev/null 2>&1 || missing+=("a QEMU that starts")
