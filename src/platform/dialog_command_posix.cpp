@@ -1,3 +1,6 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -5,6 +8,7 @@
 
 #include "platform/cp1252.h"
 #include "platform/dialog_command_posix.h"
+#include "platform/ending_signals_posix.h"
 
 namespace tolvane {
 namespace {
@@ -103,6 +107,34 @@ std::vector<DialogCommand> findDialogPrograms(const char* searchPath) {
         if (findOnSearchPath(searchPathOrDefault(searchPath), name, command.path)) found.push_back(command);
     }
     return found;
+}
+
+bool startQuietly(const std::string& path, const std::vector<std::string>& args,
+                  std::vector<std::string> environment, pid_t& pid) {
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (std::string& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t files;
+    posix_spawnattr_t attributes;
+    const sigset_t defaults = signalsForStartedPrograms();
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&files, 1, 2);
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    const int error = posix_spawn(&pid, path.c_str(), &files, &attributes, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&files);
+    return error == 0;
 }
 
 }  // namespace tolvane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +36,13 @@ bool findOnSearchPath(std::string_view searchPath, const char* name, std::string
 constexpr std::string_view searchPathOrDefault(const char* searchPath) {
     return searchPath != nullptr ? searchPath : "/usr/bin:/bin";
 }
+
+// Starts the program at `path` (never searched for again) with `args`, its name first, and
+// `environment`, as its own process: the signals the run holds off or ignores at their
+// defaults, none blocked, and its output nowhere, so nothing it says reaches the run's.
+// False if it could not be started.
+bool startQuietly(const std::string& path, const std::vector<std::string>& args,
+                  std::vector<std::string> environment, pid_t& pid);
 
 // zenity and kdialog, those of them found in the absolute folders of `searchPath`,
 // zenity first; empty where there is neither.

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <ctime>
 #include <iterator>
 
 namespace tolvane {
@@ -20,7 +21,7 @@ constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGTERM};
 constexpr int kFailureSignals[] = {SIGPIPE, SIGXFSZ};
 
 // Every signal whose disposition the run changes, as it was started with them.
-constexpr int kTakenSignals[] = {SIGHUP, SIGINT, SIGTERM, SIGPIPE, SIGXFSZ, SIGCHLD};
+constexpr int kTakenSignals[] = {SIGHUP, SIGINT, SIGTERM, SIGPIPE, SIGXFSZ, SIGCHLD, kStartedInAWindowSignal};
 struct sigaction startedWith[std::size(kTakenSignals)];
 sigset_t startedWithMask;
 
@@ -32,6 +33,7 @@ extern "C" void rememberEndingSignal(int signal) { endingSignal = signal; }
 // SIGCHLD must be caught for sigsuspend to wake when a dialog ends; a run started with
 // it ignored would also find its dialogs reaped before it could wait for them.
 extern "C" void noteProgramEnded(int) {}
+extern "C" void ignoreStrayStartedSign(int) {}
 
 sigset_t endingSignalsAnd(int other) {
     sigset_t signals;
@@ -66,6 +68,7 @@ void takeOverSignals() {
     for (int signal : kEndingSignals)
         if (startedWithFor(signal).sa_handler != SIG_IGN) setHandler(signal, rememberEndingSignal, 0);
     setHandler(SIGCHLD, noteProgramEnded, SA_RESTART | SA_NOCLDSTOP);
+    setHandler(kStartedInAWindowSignal, ignoreStrayStartedSign, SA_RESTART);
     // A mask inherited from the parent would hide them for the whole run.
     const sigset_t ending = endingSignalsAnd(0);
     ::sigprocmask(SIG_UNBLOCK, &ending, nullptr);
@@ -107,7 +110,8 @@ bool terminalClosed(std::FILE* stream) {
 }
 
 StartedProgramWait::StartedProgramWait() {
-    const sigset_t held = endingSignalsAnd(SIGCHLD);
+    sigset_t held = endingSignalsAnd(SIGCHLD);
+    sigaddset(&held, kStartedInAWindowSignal);
     ::sigprocmask(SIG_BLOCK, &held, &previous_);
     waiting_ = previous_;
     for (int signal : kEndingSignals) sigdelset(&waiting_, signal);
@@ -132,6 +136,57 @@ int StartedProgramWait::waitFor(pid_t pid) const {
         }
         ::sigsuspend(&waiting_);
     }
+}
+
+namespace {
+
+void terminateAndWait(pid_t pid) {
+    int status = 0;
+    ::kill(pid, SIGTERM);
+    while (::waitpid(pid, &status, 0) != pid && errno == EINTR) {
+    }
+}
+
+// What is left until `deadline`, or false once it has passed.
+bool timeLeft(const timespec& deadline, timespec& left) {
+    timespec now;
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    left.tv_sec = deadline.tv_sec - now.tv_sec;
+    left.tv_nsec = deadline.tv_nsec - now.tv_nsec;
+    if (left.tv_nsec < 0) {
+        left.tv_nsec += 1000000000L;
+        --left.tv_sec;
+    }
+    return left.tv_sec >= 0;
+}
+
+}  // namespace
+
+bool StartedProgramWait::waitForStartedSign(pid_t pid, int seconds) const {
+    sigset_t awaited = endingSignalsAnd(SIGCHLD);
+    sigaddset(&awaited, kStartedInAWindowSignal);
+    timespec deadline;
+    ::clock_gettime(CLOCK_MONOTONIC, &deadline);
+    deadline.tv_sec += seconds;
+    bool running = true;
+    timespec left;
+    while (timeLeft(deadline, left)) {
+        int status = 0;
+        if (running && ::waitpid(pid, &status, WNOHANG) == pid) {
+            running = false;
+            if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return false;
+        }
+        const int signal = ::sigtimedwait(&awaited, nullptr, &left);
+        if (signal == kStartedInAWindowSignal) return true;
+        if ((signal == SIGHUP || signal == SIGINT || signal == SIGTERM) &&
+            startedWithFor(signal).sa_handler != SIG_IGN) {
+            endingSignal = signal;
+            if (running) terminateAndWait(pid);
+            endRunHere();
+        }
+    }
+    if (running) terminateAndWait(pid);
+    return false;
 }
 
 }  // namespace tolvane

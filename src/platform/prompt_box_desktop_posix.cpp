@@ -1,6 +1,4 @@
 #include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,42 +24,12 @@ PromptAnswer answerOf(const Prompt& prompt, int status) {
 
 bool isSet(const char* variable) { return variable != nullptr && variable[0] != '\0'; }
 
-// The dialog starts with the signals the program holds off or ignores at their defaults,
-// and prints nowhere: nothing it says reaches the program's output. It is started by
-// its absolute path, never searched for again.
-bool startDialog(const std::string& path, const std::vector<std::string>& args, pid_t& pid) {
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    std::vector<std::string> environment = dialogEnvironment(environ);
-    std::vector<char*> envp;
-    for (std::string& entry : environment) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t files;
-    posix_spawnattr_t attributes;
-    const sigset_t defaults = signalsForStartedPrograms();
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&files, 1, 2);
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    const int error = posix_spawn(&pid, path.c_str(), &files, &attributes, argv.data(), envp.data());
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&files);
-    return error == 0;
-}
-
 // The dialog's wait status, or -1 if it could not be started or waited for.
 int showDialog(const DialogCommand& command, const Prompt& prompt) {
     const StartedProgramWait wait;
     pid_t pid = 0;
-    if (!startDialog(command.path, dialogArguments(command.program, prompt), pid)) return -1;
+    if (!startQuietly(command.path, dialogArguments(command.program, prompt), dialogEnvironment(environ), pid))
+        return -1;
     return wait.waitFor(pid);
 }
 

@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/ending_signals_posix.h"
 #include "platform/prompt_box_posix.h"
 #include "platform/terminal_charset_posix.h"
 #include "platform/terminal_window_posix.h"
@@ -11,16 +12,17 @@ namespace tolvane {
 // standard input is. A person at a terminal, or a script they started there, gets the
 // terminal box, and so does every run where there is no desktop. Any other run on a
 // desktop (a file manager's, a launcher's, one sent to the background) shows the
-// desktop's dialogs; with no dialog program it is replaced, before anything is opened,
-// by a terminal window that runs it again; with no terminal emulator either, it draws
-// the terminal box and reads no answer: nothing is Yes and nothing is touched.
+// desktop's dialogs; with no dialog program it hands over, before anything is opened, to
+// a terminal window that runs it again; with no terminal emulator that starts it, it
+// draws the terminal box and reads no answer: nothing is Yes and nothing is touched.
 PromptBox& systemPromptBox() {
+    settleInTheOpenersFolder();
     const bool nobodyAtTheTerminal = onADesktop(std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY")) &&
                                      !aPersonAnswersAtTheTerminal();
     std::vector<DialogCommand> dialogs;
     if (nobodyAtTheTerminal) {
         dialogs = findDialogPrograms(std::getenv("PATH"));
-        if (dialogs.empty()) reopenInATerminalWindow(std::getenv("PATH"));
+        if (dialogs.empty() && reopenInATerminalWindow(std::getenv("PATH"))) endRunHere();
     }
     if (!dialogs.empty()) {
         static DesktopPromptBox desktop(std::move(dialogs));

@@ -11,23 +11,28 @@ struct TerminalWindowCommand {
     std::string path;
 };
 
-// The first terminal emulator of x-terminal-emulator, xdg-terminal-exec, konsole,
-// gnome-terminal, xfce4-terminal, mate-terminal, lxterminal, qterminal and xterm found in
-// the absolute folders of `searchPath` (a PATH value, or null), or false.
-bool findTerminalWindow(const char* searchPath, TerminalWindowCommand& found);
+// The terminal emulators found in the absolute folders of `searchPath` (a PATH value, or
+// null), in the order they are tried: x-terminal-emulator (as the terminal it leads to,
+// where that is one of the others), xdg-terminal-exec, konsole, gnome-terminal,
+// xfce4-terminal, mate-terminal, lxterminal, qterminal and xterm. Empty where there is none.
+std::vector<TerminalWindowCommand> findTerminalWindows(const char* searchPath);
 
 // The terminal's whole argument list, its name first, for a window that runs `program`
-// (an absolute path) alone, with no shell, in `folder`; its last argument is empty where
-// the terminal would take the command as one word and `program` cannot be one.
+// alone, with no shell: `program` is one word of letters, digits and slashes, which no
+// terminal's splitting or expansion changes.
 std::vector<std::string> terminalWindowArguments(const TerminalWindowCommand& terminal,
-                                                 const std::string& program,
-                                                 const std::string& folder);
+                                                 const std::string& program);
 
-// On a desktop with no dialog program, and no person at a terminal: replaces this run
-// with a terminal window running the same program in the same folder, where the
-// terminal box can be answered. Returns only where that cannot be done (no terminal
-// emulator, this program's path unknown, the exec refused, or this run already is the
-// one a window was opened for); the run has then changed nothing.
-void reopenInATerminalWindow(const char* searchPath);
+// On a desktop with no dialog program, and no person at a terminal: opens a terminal
+// window running this same program, which settles in this run's folder, and waits for it
+// to start there, trying each terminal emulator in turn. True once one has started it
+// (this run then waits for that terminal and has nothing more to do); false where none
+// could (or this run already is one a window was opened for): nothing has changed.
+bool reopenInATerminalWindow(const char* searchPath);
+
+// In a run a window was opened for: moves into the folder of the run that opened it and
+// tells that run it has started. Ends the run here, touching nothing, if that run is gone.
+// Does nothing in any other run.
+void settleInTheOpenersFolder();
 
 }  // namespace tolvane

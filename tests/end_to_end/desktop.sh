@@ -9,9 +9,10 @@
 # shellcheck source=../x11_boxes.sh
 . "$here/../x11_boxes.sh"
 
-# A folder on PATH holding only the named programs, each a link to the real one or, for
-# "dies", "aborts" and "fails", a zenity stand-in that is killed, aborts as a toolkit
-# does that cannot open its display, or exits 5 (zenity's time-out).
+# A folder on PATH holding only the named programs, each a link to the real one (NAME=PATH:
+# a link named NAME to PATH) or, for "dies", "aborts" and "fails", a zenity stand-in that
+# is killed, aborts as a toolkit does that cannot open its display, or exits 5 (zenity's
+# time-out), and for "broken-terminal" an x-terminal-emulator that exits 1 at once.
 dialog_path() {  # NAME...
     local folder=$scratch/path-$RANDOM name
     mkdir -p "$folder"
@@ -20,6 +21,8 @@ dialog_path() {  # NAME...
         dies) printf '#!/bin/sh\nkill -9 $$\n' > "$folder/zenity" ;;
         aborts) printf '#!/bin/sh\nulimit -c 0\nkill -ABRT $$\n' > "$folder/zenity" ;;
         fails) printf '#!/bin/sh\nexit 5\n' > "$folder/zenity" ;;
+        broken-terminal) printf '#!/bin/sh\nexit 1\n' > "$folder/x-terminal-emulator" ;;
+        *=*) ln -s "${name#*=}" "$folder/${name%%=*}" ;;
         *) ln -s "$(command -v "$name")" "$folder/$name" ;;
         esac
     done
@@ -58,7 +61,7 @@ desktop_run() {  # NAME PATH BOXES INI-AFTER-THE-SAMPLE BACKUP KEY...
 starter=()  # what starts a desktop run, before its PATH and the program
 
 desktop_cases() {
-    require_tools Xvfb xdotool zenity kdialog strace xterm
+    require_tools Xvfb xdotool zenity kdialog strace xterm xfce4-terminal konsole
     local pictures=${1:-}
     [ -z "$pictures" ] || { rm -rf "$pictures" && mkdir -p "$pictures"; }
     mkdir -p "$scratch/state"
@@ -116,7 +119,15 @@ desktop_cases() {
         done
     done
 
-    terminal_window_without_dialogs
+    # No dialog program: a terminal window, whatever the folder's name holds, in UTF-8
+    # whatever the session's locale, and after a terminal that fails.
+    terminal_window in-a-terminal-window "$(dialog_path xterm)" xterm .
+    terminal_window through-xfce4-wrapper \
+        "$(dialog_path x-terminal-emulator=/usr/bin/xfce4-terminal.wrapper xfce4-terminal)" \
+        xfce4-terminal "Program Files (x86)/Jeu d'été"
+    terminal_window konsole-and-a-dollar "$(dialog_path konsole)" konsole 'Jeux $HOME "GOTY"'
+    terminal_window xterm-without-a-locale "$(dialog_path xterm)" xterm . env -u LC_ALL -u LANG -u LC_CTYPE
+    terminal_window broken-terminal-then-xterm "$(dialog_path broken-terminal xterm)" xterm .
 
     # A piped run on a desktop, typed at a terminal, keeps the terminal box and opens no
     # window.
@@ -157,35 +168,59 @@ declines_untouched() {  # NAME BOXES COMMAND...
     same Morrowind.ini.old "$stale" || fail "$name: the older backup changed"
 }
 
-# No dialog program, and xterm on PATH: a run started as from a file manager opens an
-# xterm window running it, whose terminal box is answered there with the keyboard.
-terminal_window_without_dialogs() {
+# No dialog program: a run started as from a file manager opens a window of the first
+# terminal on PATH that starts it. The program is unpacked beside Morrowind.ini, as
+# players do, in FOLDER under the scratch folder; the terminal box is answered in the
+# window with the keyboard. The run in the window is that program, in FOLDER, and its
+# terminal runs in a UTF-8 locale.
+terminal_window() {  # NAME PATH WINDOW-CLASS FOLDER [COMMAND-BEFORE...]
+    local name=$1 path=$2 class=$3 folder=$scratch/$4
+    shift 4
+    folder=$(realpath -m "$folder")
+    mkdir -p "$folder"
+    cd "$folder"
     fresh_folder
-    launch=(env PATH="$(dialog_path xterm)" "$program")
-    start_run in-a-terminal-window
-    local i window=""
+    cp "$program" "$folder/tolvane"
+    local play=$folder program=$folder/tolvane
+    launch=("$@" env PATH="$path" "$program")
+    start_run "$name"
+    local i window="" inner=""
     for i in $(seq 1 120); do
-        window=$(xdotool search --onlyvisible --class xterm 2>/dev/null | head -n 1 || true)
-        [ -n "$window" ] && break
+        window=$(xdotool search --onlyvisible --class "$class" 2>/dev/null | head -n 1 || true)
+        inner=$(run_in_a_window)
+        [ -n "$window" ] && [ -n "$inner" ] && break
         sleep 0.25
     done
-    if [ -z "$window" ]; then
-        fail "in-a-terminal-window: no xterm window opened"
+    if [ -z "$window" ] || [ -z "$inner" ]; then
+        fail "$name: no $class window runs the program"
     else
-        local xterm child
-        xterm=$(xdotool getwindowpid "$window")
-        child=$(pgrep -P "$xterm" | head -n 1 || true)
-        [ "$(readlink "/proc/$child/exe" 2>/dev/null)" = "$program" ] ||
-            fail "in-a-terminal-window: the xterm does not run the program"
-        [ "$(readlink "/proc/$child/cwd" 2>/dev/null)" = "$scratch" ] ||
-            fail "in-a-terminal-window: the program runs in another folder"
+        [ "$(readlink "/proc/$inner/cwd" 2>/dev/null)" = "$folder" ] ||
+            fail "$name: the program runs in another folder: $(readlink "/proc/$inner/cwd")"
+        local terminal charmap
+        terminal=$(ps -o ppid= -p "$inner" | tr -d ' ')
+        charmap=$(env -i $(tr '\0' '\n' < "/proc/$terminal/environ" | grep -E '^(LANG|LC_[A-Z]+)=') locale charmap)
+        [ "$charmap" = UTF-8 ] || fail "$name: the terminal runs in $charmap"
         sleep 1
-        [ -z "${shots:-}" ] || import -window "$window" "$shots/terminal-window.png"
+        [ -z "${shots:-}" ] || [ "$name" != in-a-terminal-window ] || import -window "$window" "$shots/terminal-window.png"
         for i in 1 2 3 4 5 6 7; do press "$window" Return; sleep 0.3; done
     fi
-    wait_exit in-a-terminal-window
-    expect_ini in-a-terminal-window "$block$fps"
-    cmp -s Morrowind.ini.old "$sample" || fail "in-a-terminal-window: the backup is not the original"
+    wait_exit "$name"
+    for i in $(seq 1 40); do [ -z "$(run_in_a_window)" ] && break; sleep 0.25; done
+    expect_ini "$name" "$block$fps"
+    cmp -s Morrowind.ini.old "$sample" || fail "$name: the backup is not the original"
+    rm -f "$program"
+    cd "$scratch"
+}
+
+# The process id of this program running in a terminal window, if any.
+run_in_a_window() {
+    local process
+    for process in /proc/[0-9]*; do
+        [ "$(readlink "$process/exe" 2>/dev/null)" = "$program" ] &&
+            grep -qa TOLVANE_OPENED_IN_A_TERMINAL_WINDOW "$process/environ" 2>/dev/null &&
+            { echo "${process#/proc/}"; return; }
+    done
+    return 0
 }
 
 # The FPS question's text as zenity receives it, read from its execve with strace,
