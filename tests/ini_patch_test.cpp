@@ -50,6 +50,17 @@ TEST_P(AppendedBytesTest, AppendedBytesMatchTheirHexDump) {
     EXPECT_EQ(readFile("Morrowind.ini.old"), GetParam().start);
 }
 
+// The block and the FPS line in UTF-16LE.
+const std::string kUtf16LittleEndianHex =
+    "0d000a000d000a00"
+    "4d0069006e0020004600500053003d00310035000d000a00"
+    "4d006100580020004600500053003d00380035000d000a00"
+    "49006e0074006500720069006f0072002000430065006c006c00"
+    "20004200750066006600650072003d0030000d000a00"
+    "4500780074006500720069006f0072002000430065006c006c00"
+    "20004200750066006600650072003d0030000d000a00"
+    "530068006f00770020004600500053003d0031000d000a00";
+
 INSTANTIATE_TEST_SUITE_P(
     Encodings, AppendedBytesTest,
     ::testing::Values(
@@ -61,15 +72,9 @@ INSTANTIATE_TEST_SUITE_P(
                      "4578746572696f722043656c6c204275666665723d30"    "0d0a"  // Exterior Cell Buffer=0
                      "53686f77204650533d31"                            "0d0a"}, // Show FPS=1
         // Saved as "Unicode" by an editor: UTF-16LE after its byte-order mark, 176 bytes.
-        AppendedCase{"Utf16LittleEndian", std::string("\xFF\xFE[\0G\0]\0", 8),
-                     "0d000a000d000a00"
-                     "4d0069006e0020004600500053003d00310035000d000a00"
-                     "4d006100580020004600500053003d00380035000d000a00"
-                     "49006e0074006500720069006f0072002000430065006c006c00"
-                     "20004200750066006600650072003d0030000d000a00"
-                     "4500780074006500720069006f0072002000430065006c006c00"
-                     "20004200750066006600650072003d0030000d000a00"
-                     "530068006f00770020004600500053003d0031000d000a00"}),
+        AppendedCase{"Utf16LittleEndian", std::string("\xFF\xFE[\0G\0]\0", 8), kUtf16LittleEndianHex},
+        // Cut to an odd length: a zero byte makes its last half character whole first.
+        AppendedCase{"Utf16OddLength", std::string("\xFF\xFE[\0G\0]\0;", 9), "00" + kUtf16LittleEndianHex}),
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(IniPatchTest, IniKeepsEveryByteBeforeTheBlock) {

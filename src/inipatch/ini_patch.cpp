@@ -20,9 +20,12 @@ IniEncoding encodingOf(LockedFile& ini) {
 
 }  // namespace
 
+// The ini is the file the game's Windows would open under that name, whatever its
+// letter case; where two names would do, neither is chosen.
 OpenResult IniPatch::openIni() {
     if (gameReadsAnotherCopy(kIniName)) return OpenResult::GameReadsAnotherCopy;
-    return ini_.hold(kIniName);
+    if (findName(kIniName, iniName_) == NameMatch::Several) return OpenResult::Failed;
+    return ini_.hold(iniName_.data());
 }
 
 // Morrowind.ini may lose its name under a run: an editor saves a new file in its place, or
@@ -33,7 +36,11 @@ BackupResult IniPatch::backUpIni() {
     if (!ini_.isStillNamed()) return BackupResult::IniReplaced;
     if (!ini_.startWriting()) return BackupResult::OpenFailed;
     if (!ini_.isStillNamed()) return BackupResult::IniReplaced;
-    backedUp_ = ini_.copyTo(kBackupName, kBackupTempName);
+    // An older backup whose name differs in letter case only is replaced under that name,
+    // as the game's Windows would replace it; with none, or several, Morrowind.ini.old is.
+    FileName backup;
+    findName(kBackupName, backup);
+    backedUp_ = ini_.copyTo(backup.data(), kBackupTempName);
     return backedUp_ ? BackupResult::Done : BackupResult::Failed;
 }
 
@@ -42,11 +49,22 @@ bool IniPatch::appendSettings() {
     replaced_ = backedUp_ && !ini_.isStillNamed();
     writeFailed_ = !backedUp_ || replaced_;
     encoding_ = encodingOf(ini_);
+    completeTheLastCharacter();
     appendText(SettingsBlock);
     return !writeFailed_;
 }
 
 void IniPatch::appendFpsCounterLine() { appendText(FpsCounterLine); }
+
+// A UTF-16 ini cut or edited to an odd length ends in half a character, and lines
+// appended after it would be read a byte off, as none of the keys. A zero byte makes
+// that half a whole character first (the byte's own in little-endian); the backup keeps
+// the file as it was.
+void IniPatch::completeTheLastCharacter() {
+    if (writeFailed_ || encoding_ == IniEncoding::SingleByte) return;
+    const std::int64_t length = ini_.length();
+    writeFailed_ = length < 0 || (length % 2 != 0 && !ini_.append(std::string_view("\0", 1)));
+}
 
 CloseResult IniPatch::closeIni() {
     if (!backedUp_) {

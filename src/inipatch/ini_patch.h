@@ -36,8 +36,10 @@ enum class CloseResult { Saved, RolledBack, IniReplaced, RestoreNeeded };
 class IniPatch {
 public:
     // Opens and locks Morrowind.ini, never creating it, before anything is touched; on
-    // Windows, for reading only. Failed: it is read-only or cannot be written, is no
-    // file, or another run holds it. GameReadsAnotherCopy: an administrator's run on
+    // Windows, for reading only. Where no file has exactly that name, the one whose name
+    // differs only in letter case is the ini (the backup is found the same way). Failed:
+    // it is read-only or cannot be written, is no file, another run holds it, or several
+    // names differ from it only in letter case. GameReadsAnotherCopy: an administrator's run on
     // Windows would change a file the game does not read; nothing is opened.
     OpenResult openIni();
     // Opens Morrowind.ini for writing, then copies it to Morrowind.ini.old, replacing an
@@ -47,7 +49,8 @@ public:
     // another program writes it or another run took its lock. IniReplaced: the name
     // Morrowind.ini leads to another file now.
     BackupResult backUpIni();
-    // Appends SettingsBlock, in the ini's own encoding. False, with nothing written, if
+    // Appends SettingsBlock, in the ini's own encoding, after a zero byte where a UTF-16
+    // ini ends in half a character. False, with nothing written, if
     // the backup was not done; false if it could not be written whole, or if the name
     // Morrowind.ini leads to another file now, which closeIni undoes.
     bool appendSettings();
@@ -61,7 +64,9 @@ public:
 
 private:
     void appendText(std::string_view text);
+    void completeTheLastCharacter();
 
+    FileName iniName_ = {};
     LockedFile ini_;
     IniEncoding encoding_ = IniEncoding::SingleByte;
     bool backedUp_ = false;

@@ -1,6 +1,7 @@
 #include "platform/file_checks_win32.h"
 
 #include "platform/file_copy_win32.h"
+#include "platform/files.h"
 #include "platform/handle_win32.h"
 
 namespace tolvane {
@@ -32,6 +33,12 @@ bool sameFile(HANDLE a, HANDLE b) {
 bool leadsTo(const char* name, HANDLE file) {
     Handle named(openExisting(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
     return file != INVALID_HANDLE_VALUE && named.valid() && sameFile(named.get(), file);
+}
+
+// Windows' own lookups already ignore letter case.
+NameMatch findName(const char* name, FileName& found) {
+    lstrcpynA(found.data(), name, static_cast<int>(found.size()));
+    return NameMatch::Exact;
 }
 
 }  // namespace tolvane

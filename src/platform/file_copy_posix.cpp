@@ -1,11 +1,14 @@
 #include "platform/file_copy_posix.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "platform/fd_posix.h"
 
 namespace tolvane {
 namespace {
@@ -104,6 +107,20 @@ bool endsWith(int fd, off_t offset, const char* bytes, std::size_t size) {
     if (size > sizeof stored || !isLong(fd, offset + static_cast<off_t>(size))) return false;
     return readFully(fd, stored, size, offset) == static_cast<ssize_t>(size) &&
            std::memcmp(stored, bytes, size) == 0;
+}
+
+bool startWritingOut(int fd) {
+#if defined(__linux__)
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)fd;
+#endif
+    return true;
+}
+
+bool syncFolder() {
+    Fd folder(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return folder.valid() && ::fsync(folder.get()) == 0 && folder.close();
 }
 
 }  // namespace tolvane

@@ -22,4 +22,12 @@ bool holdTheSameBytes(int a, int b, off_t size);
 // could not be read.
 bool endsWith(int fd, off_t offset, const char* bytes, std::size_t size);
 
+// Starts `fd`'s data on its way to the disk, so that reading it back, which the page
+// cache serves either way, overlaps the wait for the disk instead of adding to it.
+// Always true: where the system cannot, the later fsync does it all.
+bool startWritingOut(int fd);
+
+// Makes a rename in the current folder survive a power cut. False if the flush failed.
+bool syncFolder();
+
 }  // namespace tolvane

@@ -117,4 +117,12 @@ bool flushUnderItsName(const char* to) {
     return moved.valid() && FlushFileBuffers(moved.get()) && moved.close();
 }
 
+// A file already at that length is left alone: on a full disk, Wine's SetEndOfFile
+// writes a byte at the end, which then fails although nothing needs cutting.
+bool cutTo(HANDLE file, std::int64_t length) {
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(file, &size) && size.QuadPart == length) return true;
+    return retryWhileHeld(heldOrMapped, [&] { return seek(file, length, FILE_BEGIN) && SetEndOfFile(file); });
+}
+
 }  // namespace tolvane

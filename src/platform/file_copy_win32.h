@@ -35,6 +35,10 @@ HANDLE openWhenLetGo(const char* path, DWORD access, DWORD share);
 // Whether `temp`, opened again for reading only, holds the `copied` bytes `in` holds.
 bool holdsTheCopy(const char* temp, HANDLE in, std::int64_t copied);
 
+// Cuts `file` to `length` bytes, waiting out another program's mapping or hold. False if
+// it could not be cut.
+bool cutTo(HANDLE file, std::int64_t length);
+
 // Flushes the file named `to` to disk through a handle of its own. False if it could not.
 bool flushUnderItsName(const char* to);
 

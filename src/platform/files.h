@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -9,6 +10,19 @@ namespace tolvane {
 // GameReadsAnotherCopy: the ini was left alone because the game reads another copy of
 // it (gameReadsAnotherCopy); hold never gives it.
 enum class OpenResult { Opened, Missing, Failed, GameReadsAnotherCopy };
+
+// A file's name in the run's folder, as found there.
+using FileName = std::array<char, 256>;
+
+// How `name` was found in the run's folder by findName.
+enum class NameMatch { Exact, OtherCase, None, Several };
+
+// The name of the file the game's Windows would open as `name` in the run's folder: a
+// file named exactly so (Exact), or else the one whose name differs only in letter case
+// (OtherCase). `found` is that name, or `name` itself where none matches (None) or more
+// than one does (Several). On Windows, whose names ignore case already, always Exact. A
+// folder that cannot be read matches nothing.
+NameMatch findName(const char* name, FileName& found);
 
 // An existing file held for one run, locked against every other run of the program,
 // native or under Wine. Its states, and the calls that change them:
@@ -38,6 +52,8 @@ public:
     bool copyTo(const char* to, const char* temp);
     // While writing: the file's first bytes, up to `size`; how many were read, 0 on failure.
     std::size_t readStart(char* into, std::size_t size);
+    // While writing: the file's length in bytes, -1 if it cannot be read.
+    std::int64_t length() const;
     // While writing: adds `bytes` at the end. False if any could not be written, or if
     // more than kMostAppended bytes would have been added in all.
     bool append(std::string_view bytes);

@@ -52,23 +52,6 @@ bool holdsTheCopy(const char* temp, int written, int in, off_t copied) {
     return reread.valid() && sameFile(reread.get(), written) && holdTheSameBytes(reread.get(), in, copied);
 }
 
-// Starts the copy on its way to the disk, so that reading it back, which the page cache
-// serves either way, overlaps the wait for the disk instead of adding to it.
-bool startWritingOut(int fd) {
-#if defined(__linux__)
-    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-#else
-    (void)fd;
-#endif
-    return true;
-}
-
-// Makes a rename in the current folder survive a power cut.
-bool syncFolder() {
-    Fd folder(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return folder.valid() && ::fsync(folder.get()) == 0 && folder.close();
-}
-
 }  // namespace
 
 // `held` is the ini, open for reading and writing from hold() on, with the lock. From
@@ -159,6 +142,11 @@ bool LockedFile::copyTo(const char* to, const char* temp) {
 std::size_t LockedFile::readStart(char* into, std::size_t size) {
     const ssize_t got = isWriting() ? ::pread(handles().writing.get(), into, size, 0) : -1;
     return got > 0 ? static_cast<std::size_t>(got) : 0;
+}
+
+std::int64_t LockedFile::length() const {
+    struct stat info;
+    return isWriting() && ::fstat(handles().writing.get(), &info) == 0 ? info.st_size : -1;
 }
 
 // What is appended is kept to be read back once flushed.

@@ -38,14 +38,6 @@ bool moveLock(HANDLE from, HANDLE to) {
     return lockAgainstOtherRuns(to);
 }
 
-// A file already at that length is left alone: on a full disk, Wine's SetEndOfFile
-// writes a byte at the end, which then fails although nothing needs cutting.
-bool cutTo(HANDLE file, std::int64_t length) {
-    LARGE_INTEGER size;
-    if (GetFileSizeEx(file, &size) && size.QuadPart == length) return true;
-    return retryWhileHeld(heldOrMapped, [&] { return seek(file, length, FILE_BEGIN) && SetEndOfFile(file); });
-}
-
 }  // namespace
 
 // `reading` is the ini as held from hold() on, open for reading only and shared for
@@ -154,6 +146,11 @@ std::size_t LockedFile::readStart(char* into, std::size_t size) {
     if (!isWriting() || !seek(file, 0, FILE_BEGIN) || !ReadFile(file, into, static_cast<DWORD>(size), &got, nullptr))
         return 0;
     return got;
+}
+
+std::int64_t LockedFile::length() const {
+    LARGE_INTEGER size;
+    return isWriting() && GetFileSizeEx(handles().writing.get(), &size) ? size.QuadPart : -1;
 }
 
 // What is appended is kept to be read back once flushed.

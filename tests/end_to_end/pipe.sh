@@ -36,6 +36,22 @@ pipe_cases() {
     expect_ini accept-without-fps "$block"
     cmp -s Morrowind.ini.old "$sample" || fail "accept-without-fps: backup differs"
 
+    # An ini whose name differs in letter case only, as copies and dual-boot NTFS leave it,
+    # is the one the game's Windows reads: it is changed, and backed up to
+    # Morrowind.ini.old. Where two names would do, neither is touched.
+    fresh_folder
+    mv Morrowind.ini morrowind.ini
+    run lower-case-ini "$accept_all" 7
+    cmp -s morrowind.ini <(with_sample "$block$fps") || fail "lower-case-ini: morrowind.ini differs"
+    cmp -s Morrowind.ini.old "$sample" || fail "lower-case-ini: backup differs"
+    [ ! -e Morrowind.ini ] || fail "lower-case-ini: a Morrowind.ini was made"
+    rm -f Morrowind.ini.old && cp "$sample" MORROWIND.INI && cp "$sample" morrowind.ini
+    run two-cases-of-ini "$accept_all" 5
+    grep -q "n'a pas pu être ouvert" screen.txt || fail "two-cases-of-ini: the box is not the open-failed one"
+    cmp -s morrowind.ini "$sample" && cmp -s MORROWIND.INI "$sample" || fail "two-cases-of-ini: an ini changed"
+    [ ! -e Morrowind.ini.old ] || fail "two-cases-of-ini: a backup was made"
+    rm -f morrowind.ini MORROWIND.INI
+
     # Input ends at once: the confirmation was never answered, so nothing is touched.
     fresh_folder
     run no-input '' 4

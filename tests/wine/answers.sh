@@ -25,6 +25,7 @@ case_accept_with_fps() {
     expect_boxes 7
     expect_file Morrowind.ini "$run/with-fps.ini"
     expect_file Morrowind.ini.old "$SAMPLE_INI"
+    expect_keys_read
 }
 
 case_accept_without_fps() {
@@ -94,4 +95,15 @@ case_elevated_beside_a_virtualstore_copy() {
     expect_ini_unchanged
     [ ! -e "$play/Morrowind.ini.old" ] || fail "a backup was made"
     grep -q 'administrateur' "$run/texts" || fail "the fourth box does not name the administrator's run: $(tail -n 2 "$run/texts")"
+}
+
+# A UTF-16 ini cut to an odd length: a zero byte completes its last character, so the
+# game reads every key appended after it.
+case_utf16_ini_of_odd_length() {
+    { printf '\xff\xfe'; iconv -f WINDOWS-1252 -t UTF-16LE "$SAMPLE_INI"; printf ';'; } > "$play/Morrowind.ini"
+    cp "$play/Morrowind.ini" "$run/odd.ini"
+    play_run Return Return Return Return Return Return Return
+    expect_boxes 7
+    expect_file Morrowind.ini.old "$run/odd.ini"
+    expect_keys_read
 }

@@ -1,7 +1,7 @@
 # Setting up Wine for the cases of cases.sh and driving one run of tolvane.exe: the
 # shared Xvfb display and Wine prefix, an unprivileged player's own prefix, a second
 # prefix, starting a run and checking its files. Sourced by cases.sh.
-# Paths come from the environment that CTest sets: TOLVANE_EXE, HOLD_EXE, DUMP_EXE,
+# Paths come from the environment that CTest sets: TOLVANE_EXE, HOLD_EXE, DUMP_EXE, READ_KEYS_EXE,
 # SAMPLE_INI, WORK (a folder in the build tree shared by one test run), and WINE_LOADER,
 # the command that runs a program of the build's kind (wine, or the 64-bit loader).
 # Every program started here has a time limit, so a run that hangs fails its case.
@@ -120,6 +120,17 @@ play_run() {  # KEY... (after an optional "--via CMD... --")
 
 expect_file() {  # NAME EXPECTED-FILE
     cmp -s "$play/$1" "$2" || fail "$1 differs from $(basename "$2")"
+}
+
+# The five keys, read from the ini as the game reads them, through the profile API.
+expect_keys_read() {  # [SHOW-FPS-VALUE]
+    (cd "$play" && timeout 60 "$wine" "$READ_KEYS_EXE" Morrowind.ini ../keys.txt </dev/null >/dev/null 2>&1) ||
+        fail "the key reader did not run"
+    [ "$(tr -d '\r' < "$run/keys.txt" 2>/dev/null)" = "Min FPS=15
+MaX FPS=85
+Interior Cell Buffer=0
+Exterior Cell Buffer=0
+Show FPS=${1:-1}" ] || fail "the game would read: $(tr '\n' ' ' < "$run/keys.txt" 2>/dev/null)"
 }
 
 expect_ini_unchanged() {

@@ -84,3 +84,4 @@ case_read_only_ini_as_a_player() {
     expect_no_temporary
 }
 case_read_only_ini_as_root() { case_read_only_ini_as_a_player; }
+
