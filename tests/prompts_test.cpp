@@ -65,10 +65,10 @@ INSTANTIATE_TEST_SUITE_P(FailurePrompts, OriginalTextTest,
                          ::testing::Values(
                              TextFingerprint{PromptId::IniMissingPrompt, 166, 0xea896d4eu, 0x10},
                              TextFingerprint{PromptId::BackupFailedPrompt, 113, 0x60452d1du, 0x10},
-                             TextFingerprint{PromptId::OpenFailedPrompt, 185, 0x3ecb988au, 0x10},
-                             TextFingerprint{PromptId::RolledBackPrompt, 166, 0x1892d1f2u, 0x10},
-                             TextFingerprint{PromptId::RestoreNeededPrompt, 241, 0x04a47e66u, 0x10},
-                             TextFingerprint{PromptId::IniReplacedPrompt, 148, 0x3b5b0d17u, 0x10}));
+                             TextFingerprint{PromptId::OpenFailedPrompt, 179, 0x25effc8fu, 0x10},
+                             TextFingerprint{PromptId::RolledBackPrompt, 158, 0xc6089eacu, 0x10},
+                             TextFingerprint{PromptId::RestoreNeededPrompt, 228, 0x8832bef3u, 0x10},
+                             TextFingerprint{PromptId::IniReplacedPrompt, 173, 0xbc222c6cu, 0x10}));
 
 TEST(PromptTable, AddressStandsWhereIntroAndAboutSay) {
     EXPECT_NE(prompt(PromptId::IntroPrompt).text.find("Quedrin (" + kEmail + ")\n \n"),
@@ -109,7 +109,7 @@ TEST(PromptTable, FailureBoxesAreErrorsThatSayWhatBecameOfTheIni) {
         EXPECT_EQ(unchanged, id != PromptId::RestoreNeededPrompt) << text;
     }
     EXPECT_NE(std::string(prompt(PromptId::RestoreNeededPrompt).text)
-                  .find("renommez le fichier Morrowind.ini.old"),
+                  .find("renommez Morrowind.ini.old en Morrowind.ini."),
               std::string::npos);
 }
 

@@ -53,23 +53,23 @@ constexpr auto kBackupFailed = toCp1252(
     "\n"
     "Votre fichier Morrowind.ini n'a pas été modifié.");
 constexpr auto kOpenFailed = toCp1252(
-    "Le fichier Morrowind.ini n'a pas pu être ouvert pour être modifié.\n"
+    "Le fichier Morrowind.ini n'a pas pu être ouvert en écriture.\n"
     "Il est peut-être en lecture seule ou utilisé par un autre programme.\n"
     "\n"
     "Votre fichier Morrowind.ini n'a pas été modifié.");
 constexpr auto kRolledBack = toCp1252(
     "L'écriture dans le fichier Morrowind.ini a échoué (disque plein ?).\n"
     "\n"
-    "Le fichier a été remis dans son état d'origine : votre fichier Morrowind.ini n'a pas été modifié.");
+    "Il a été remis dans son état d'origine : votre fichier Morrowind.ini n'a pas été modifié.");
 constexpr auto kRestoreNeeded = toCp1252(
     "L'écriture dans le fichier Morrowind.ini a échoué et le fichier n'a pas pu être remis dans son "
     "état d'origine.\n"
     "\n"
-    "Votre fichier Morrowind.ini est peut-être incomplet. Supprimez le fichier Morrowind.ini et "
-    "renommez le fichier Morrowind.ini.old.");
+    "Votre fichier Morrowind.ini est peut-être endommagé. Supprimez-le, puis renommez "
+    "Morrowind.ini.old en Morrowind.ini.");
 constexpr auto kIniReplaced = toCp1252(
-    "Le fichier Morrowind.ini a été remplacé ou déplacé par un autre programme pendant la "
-    "modification.\n"
+    "Le fichier Morrowind.ini a été remplacé ou déplacé par un autre programme pendant que le "
+    "programme attendait votre réponse.\n"
     "\n"
     "Votre fichier Morrowind.ini n'a pas été modifié.");
 
