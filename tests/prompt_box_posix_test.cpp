@@ -13,7 +13,7 @@
 
 #include "dialogue/prompts.h"
 #include "platform/cp1252.h"
-#include "platform/prompt_box_posix.h"
+#include "platform/posix/box/prompt_box.h"
 #include "scratch_dir.h"
 
 #include <gtest/gtest.h>

@@ -28,7 +28,7 @@ NameMatch findName(const char* name, FileName& found);
 // native or under Wine. Its states, and the calls that change them:
 //   not held --hold--> held --startWriting--> writing --finishWriting, cutBack--> held
 // It is let go of when destroyed, and by the system when the process ends, however it
-// ends. Each platform keeps its own handles, in its own files_*.cpp.
+// ends. Each platform keeps its own handles, in its own files.cpp.
 class LockedFile {
 public:
     LockedFile();
@@ -69,7 +69,7 @@ public:
 
 private:
     enum class State { NotHeld, Held, Writing };
-    struct Handles;  // defined in each files_*.cpp, kept in place below
+    struct Handles;  // defined in each platform's files.cpp, kept in place below
     Handles& handles();
     const Handles& handles() const;
 

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "platform/cp1252_win32.h"
+#include "platform/win32/cp1252.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) return 2;

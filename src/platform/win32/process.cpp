@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "platform/handle_win32.h"
+#include "platform/win32/handle.h"
 #include "platform/process.h"
 
 namespace tolvane {

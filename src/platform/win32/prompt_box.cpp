@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "platform/cp1252_win32.h"
+#include "platform/win32/cp1252.h"
 #include "platform/prompt_box.h"
 
 namespace tolvane {

@@ -1,10 +1,10 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "platform/ending_signals_posix.h"
-#include "platform/prompt_box_posix.h"
-#include "platform/terminal_answers_posix.h"
-#include "platform/terminal_layout_posix.h"
+#include "platform/posix/ending_signals.h"
+#include "platform/posix/box/prompt_box.h"
+#include "platform/posix/box/terminal_answers.h"
+#include "platform/posix/box/terminal_layout.h"
 
 namespace tolvane {
 namespace {

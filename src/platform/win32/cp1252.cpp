@@ -1,4 +1,4 @@
-#include "platform/cp1252_win32.h"
+#include "platform/win32/cp1252.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "platform/terminal_charset_posix.h"
+#include "platform/posix/box/terminal_charset.h"
 
 #include <langinfo.h>
 

@@ -1,10 +1,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/ending_signals_posix.h"
-#include "platform/prompt_box_posix.h"
-#include "platform/terminal_charset_posix.h"
-#include "platform/terminal_window_posix.h"
+#include "platform/posix/ending_signals.h"
+#include "platform/posix/box/prompt_box.h"
+#include "platform/posix/box/terminal_charset.h"
+#include "platform/posix/box/terminal_window.h"
 
 namespace tolvane {
 

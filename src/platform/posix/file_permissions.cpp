@@ -1,4 +1,4 @@
-#include "platform/file_permissions_posix.h"
+#include "platform/posix/file_permissions.h"
 
 #include <fcntl.h>
 #include <sys/xattr.h>

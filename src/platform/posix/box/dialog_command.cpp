@@ -7,8 +7,8 @@
 #include <algorithm>
 
 #include "platform/cp1252.h"
-#include "platform/dialog_command_posix.h"
-#include "platform/ending_signals_posix.h"
+#include "platform/posix/box/dialog_command.h"
+#include "platform/posix/ending_signals.h"
 
 namespace tolvane {
 namespace {

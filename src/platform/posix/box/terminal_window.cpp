@@ -1,4 +1,4 @@
-#include "platform/terminal_window_posix.h"
+#include "platform/posix/box/terminal_window.h"
 
 #include <limits.h>
 #include <signal.h>
@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "platform/dialog_command_posix.h"
-#include "platform/ending_signals_posix.h"
+#include "platform/posix/box/dialog_command.h"
+#include "platform/posix/ending_signals.h"
 
 extern char** environ;
 

@@ -1,4 +1,4 @@
-#include "platform/file_copy_posix.h"
+#include "platform/posix/file_copy.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/fd_posix.h"
+#include "platform/posix/fd.h"
 
 namespace tolvane {
 namespace {

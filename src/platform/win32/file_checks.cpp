@@ -1,8 +1,8 @@
-#include "platform/file_checks_win32.h"
+#include "platform/win32/file_checks.h"
 
-#include "platform/file_copy_win32.h"
+#include "platform/win32/file_copy.h"
 #include "platform/files.h"
-#include "platform/handle_win32.h"
+#include "platform/win32/handle.h"
 
 namespace tolvane {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/prompt_box.h"
-#include "platform/terminal_charset_posix.h"
+#include "platform/posix/box/terminal_charset.h"
 
 namespace tolvane {
 

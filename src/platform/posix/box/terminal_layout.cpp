@@ -1,4 +1,4 @@
-#include "platform/terminal_layout_posix.h"
+#include "platform/posix/box/terminal_layout.h"
 
 #include <algorithm>
 

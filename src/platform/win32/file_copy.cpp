@@ -1,9 +1,9 @@
-#include "platform/file_copy_win32.h"
+#include "platform/win32/file_copy.h"
 
 #include <cstring>
 
-#include "platform/handle_win32.h"
-#include "platform/retry_win32.h"
+#include "platform/win32/handle.h"
+#include "platform/win32/retry.h"
 
 namespace tolvane {
 namespace {

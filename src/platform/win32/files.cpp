@@ -2,11 +2,11 @@
 
 #include <new>
 
-#include "platform/file_checks_win32.h"
-#include "platform/file_copy_win32.h"
+#include "platform/win32/file_checks.h"
+#include "platform/win32/file_copy.h"
 #include "platform/files.h"
-#include "platform/handle_win32.h"
-#include "platform/retry_win32.h"
+#include "platform/win32/handle.h"
+#include "platform/win32/retry.h"
 
 namespace tolvane {
 namespace {

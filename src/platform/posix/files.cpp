@@ -7,11 +7,11 @@
 #include <cstring>
 #include <new>
 
-#include "platform/fd_posix.h"
-#include "platform/file_copy_posix.h"
-#include "platform/file_permissions_posix.h"
+#include "platform/posix/fd.h"
+#include "platform/posix/file_copy.h"
+#include "platform/posix/file_permissions.h"
 #include "platform/files.h"
-#include "platform/standard_descriptors_posix.h"
+#include "platform/posix/standard_descriptors.h"
 
 namespace tolvane {
 namespace {

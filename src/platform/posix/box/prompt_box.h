@@ -4,9 +4,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/dialog_command_posix.h"
+#include "platform/posix/box/dialog_command.h"
 #include "platform/prompt_box.h"
-#include "platform/terminal_charset_posix.h"
+#include "platform/posix/box/terminal_charset.h"
 
 namespace tolvane {
 

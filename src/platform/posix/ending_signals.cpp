@@ -1,4 +1,4 @@
-#include "platform/ending_signals_posix.h"
+#include "platform/posix/ending_signals.h"
 
 #include <poll.h>
 #include <sys/wait.h>

@@ -1,6 +1,6 @@
-#include "platform/ending_signals_posix.h"
+#include "platform/posix/ending_signals.h"
 #include "platform/process.h"
-#include "platform/standard_descriptors_posix.h"
+#include "platform/posix/standard_descriptors.h"
 
 namespace tolvane {
 

@@ -1,4 +1,4 @@
-#include "platform/terminal_answers_posix.h"
+#include "platform/posix/box/terminal_answers.h"
 
 #include <initializer_list>
 

@@ -1,4 +1,4 @@
-#include "platform/standard_descriptors_posix.h"
+#include "platform/posix/standard_descriptors.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -4,9 +4,9 @@
 
 #include <cerrno>
 
-#include "platform/dialog_command_posix.h"
-#include "platform/ending_signals_posix.h"
-#include "platform/prompt_box_posix.h"
+#include "platform/posix/box/dialog_command.h"
+#include "platform/posix/ending_signals.h"
+#include "platform/posix/box/prompt_box.h"
 
 extern char** environ;
 
