@@ -110,7 +110,7 @@ std::vector<DialogCommand> findDialogPrograms(const char* searchPath) {
 }
 
 bool startQuietly(const std::string& path, const std::vector<std::string>& args,
-                  std::vector<std::string> environment, pid_t& pid) {
+                  std::vector<std::string> environment, pid_t& pid, const char* folder) {
     std::vector<char*> argv;
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -127,6 +127,7 @@ bool startQuietly(const std::string& path, const std::vector<std::string>& args,
     posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&files, 1, 2);
+    if (folder != nullptr) posix_spawn_file_actions_addchdir_np(&files, folder);
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setsigmask(&attributes, &none);

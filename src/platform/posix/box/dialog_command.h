@@ -39,10 +39,10 @@ constexpr std::string_view searchPathOrDefault(const char* searchPath) {
 
 // Starts the program at `path` (never searched for again) with `args`, its name first, and
 // `environment`, as its own process: the signals the run holds off or ignores at their
-// defaults, none blocked, and its output nowhere, so nothing it says reaches the run's.
-// False if it could not be started.
+// defaults, none blocked, and its output nowhere, so nothing it says reaches the run's;
+// in `folder` where one is given, else in the run's. False if it could not be started.
 bool startQuietly(const std::string& path, const std::vector<std::string>& args,
-                  std::vector<std::string> environment, pid_t& pid);
+                  std::vector<std::string> environment, pid_t& pid, const char* folder = nullptr);
 
 // zenity and kdialog, those of them found in the absolute folders of `searchPath`,
 // zenity first; empty where there is neither.

@@ -105,8 +105,8 @@ std::vector<std::string> terminalWindowArguments(const TerminalWindowCommand& te
     return args;
 }
 
-// The window runs /proc/ID/exe, this very program whatever its path holds: no terminal
-// nor shell ever sees the folder's name. This run waits until the run in the window has
+// The window runs /proc/ID/exe, this very program whatever its path holds, and the
+// terminal starts in the root folder: no terminal nor shell ever sees the folder's name. This run waits until the run in the window has
 // moved into its folder; a terminal that fails first, or never starts it, hands over to
 // the next one. The window and the program in it run in UTF-8 (C.UTF-8, built into the C
 // library), whatever the session's locale. This run opened nothing, so it holds no lock.
@@ -119,7 +119,7 @@ bool reopenInATerminalWindow(const char* searchPath) {
         const StartedProgramWait wait;
         pid_t pid = 0;
         if (!startQuietly(terminal.path, terminalWindowArguments(terminal, "/proc/" + self + "/exe"), environment,
-                          pid))
+                          pid, "/"))
             continue;
         if (wait.waitForStartedSign(pid, kSecondsToStart)) {
             wait.waitFor(pid);  // a file manager sees the run end with its window
