@@ -1,7 +1,7 @@
 # Setting up Wine for the cases of cases.sh and driving one run of tolvane.exe: the
 # shared Xvfb display and Wine prefix, an unprivileged player's own prefix, a second
 # prefix, starting a run and checking its files. Sourced by cases.sh.
-# Paths come from the environment that CTest sets: TOLVANE_EXE, HOLD_EXE, DUMP_EXE, READ_KEYS_EXE,
+# Paths come from the environment that CTest sets: TOLVANE_EXE, HOLD_EXE, DUMP_EXE, READ_KEYS_EXE, ELEVATION_EXE,
 # SAMPLE_INI, WORK (a folder in the build tree shared by one test run), and WINE_LOADER,
 # the command that runs a program of the build's kind (wine, or the 64-bit loader).
 # Every program started here has a time limit, so a run that hangs fails its case.
