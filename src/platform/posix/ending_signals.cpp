@@ -23,7 +23,6 @@ constexpr int kFailureSignals[] = {SIGPIPE, SIGXFSZ};
 // Every signal whose disposition the run changes, as it was started with them.
 constexpr int kTakenSignals[] = {SIGHUP, SIGINT, SIGTERM, SIGPIPE, SIGXFSZ, SIGCHLD, kStartedInAWindowSignal};
 struct sigaction startedWith[std::size(kTakenSignals)];
-sigset_t startedWithMask;
 
 // The held-off signal, 0 until one comes.
 volatile std::sig_atomic_t endingSignal = 0;
@@ -49,6 +48,20 @@ const struct sigaction& startedWithFor(int signal) {
     return startedWith[i];
 }
 
+// What a started program's wait blocks, and lets in only while waiting.
+sigset_t heldWhileWaiting() {
+    sigset_t held = endingSignalsAnd(SIGCHLD);
+    sigaddset(&held, kStartedInAWindowSignal);
+    return held;
+}
+
+void terminateAndWait(pid_t pid) {
+    int status = 0;
+    ::kill(pid, SIGTERM);
+    while (::waitpid(pid, &status, 0) != pid && errno == EINTR) {
+    }
+}
+
 void setHandler(int signal, void (*handler)(int), int flags) {
     struct sigaction action {};
     action.sa_handler = handler;
@@ -60,7 +73,6 @@ void setHandler(int signal, void (*handler)(int), int flags) {
 }  // namespace
 
 void takeOverSignals() {
-    ::sigprocmask(SIG_SETMASK, nullptr, &startedWithMask);
     for (std::size_t i = 0; i < std::size(kTakenSignals); ++i)
         ::sigaction(kTakenSignals[i], nullptr, &startedWith[i]);
     for (int signal : kFailureSignals) setHandler(signal, SIG_IGN, 0);
@@ -72,13 +84,6 @@ void takeOverSignals() {
     // A mask inherited from the parent would hide them for the whole run.
     const sigset_t ending = endingSignalsAnd(0);
     ::sigprocmask(SIG_UNBLOCK, &ending, nullptr);
-}
-
-void giveBackSignals() {
-    endRunIfAnEndingSignalCame();
-    for (std::size_t i = 0; i < std::size(kTakenSignals); ++i)
-        ::sigaction(kTakenSignals[i], &startedWith[i], nullptr);
-    ::sigprocmask(SIG_SETMASK, &startedWithMask, nullptr);
 }
 
 sigset_t signalsForStartedPrograms() {
@@ -110,8 +115,7 @@ bool terminalClosed(std::FILE* stream) {
 }
 
 StartedProgramWait::StartedProgramWait() {
-    sigset_t held = endingSignalsAnd(SIGCHLD);
-    sigaddset(&held, kStartedInAWindowSignal);
+    const sigset_t held = heldWhileWaiting();
     ::sigprocmask(SIG_BLOCK, &held, &previous_);
     waiting_ = previous_;
     for (int signal : kEndingSignals) sigdelset(&waiting_, signal);
@@ -129,9 +133,7 @@ int StartedProgramWait::waitFor(pid_t pid) const {
         if (ended == pid) return status;
         if (ended < 0 && errno != EINTR) return -1;
         if (endingSignal != 0) {
-            ::kill(pid, SIGTERM);
-            while (::waitpid(pid, &status, 0) != pid && errno == EINTR) {
-            }
+            terminateAndWait(pid);
             endRunHere();
         }
         ::sigsuspend(&waiting_);
@@ -139,13 +141,6 @@ int StartedProgramWait::waitFor(pid_t pid) const {
 }
 
 namespace {
-
-void terminateAndWait(pid_t pid) {
-    int status = 0;
-    ::kill(pid, SIGTERM);
-    while (::waitpid(pid, &status, 0) != pid && errno == EINTR) {
-    }
-}
 
 // What is left until `deadline`, or false once it has passed.
 bool timeLeft(const timespec& deadline, timespec& left) {
@@ -163,8 +158,7 @@ bool timeLeft(const timespec& deadline, timespec& left) {
 }  // namespace
 
 bool StartedProgramWait::waitForStartedSign(pid_t pid, int seconds) const {
-    sigset_t awaited = endingSignalsAnd(SIGCHLD);
-    sigaddset(&awaited, kStartedInAWindowSignal);
+    const sigset_t awaited = heldWhileWaiting();
     timespec deadline;
     ::clock_gettime(CLOCK_MONOTONIC, &deadline);
     deadline.tv_sec += seconds;

@@ -21,10 +21,6 @@ constexpr int kStartedInAWindowSignal = SIGUSR1;
 // the started sign, so that a stray one ends nothing.
 void takeOverSignals();
 
-// Just before the run is replaced by another program: puts back the dispositions and the
-// mask it was started with. A signal held off until then ends the run first.
-void giveBackSignals();
-
 // The signals a started program gets back at their defaults, with none of them blocked.
 sigset_t signalsForStartedPrograms();
 

@@ -44,13 +44,13 @@ constexpr int kSecondsToStart = 20;
 
 // x-terminal-emulator is an alternative that leads, through links, to a terminal or to
 // Debian's wrapper of one (xfce4-terminal.wrapper), which re-splits a lone -e argument.
-// One of the known terminals is started as itself, with its own form.
+// One of the known terminals is started as itself, with its own form: the wrapper's
+// terminal as the search path finds it.
 TerminalWindowCommand whatItLeadsTo(const TerminalWindowCommand& alternative, std::string_view searchPath) {
     char resolved[PATH_MAX];
     if (::realpath(alternative.path.c_str(), resolved) == nullptr) return alternative;
     const std::string_view path = resolved;
-    const std::string_view folder = path.substr(0, path.rfind('/') + 1);
-    std::string_view name = path.substr(folder.size());
+    std::string_view name = path.substr(path.rfind('/') + 1);
     constexpr std::string_view kWrapper = ".wrapper";
     const bool wrapper = name.size() > kWrapper.size() && name.substr(name.size() - kWrapper.size()) == kWrapper;
     if (wrapper) name.remove_suffix(kWrapper.size());
@@ -58,10 +58,6 @@ TerminalWindowCommand whatItLeadsTo(const TerminalWindowCommand& alternative, st
         if (name != kTerminalWindows[kind].name) continue;
         TerminalWindowCommand terminal{kind, std::string(path)};
         if (!wrapper) return terminal;
-        terminal.path = std::string(folder) + std::string(name);
-        struct stat info;
-        if (::stat(terminal.path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(terminal.path.c_str(), X_OK) == 0)
-            return terminal;
         return findOnSearchPath(searchPath, kTerminalWindows[kind].name, terminal.path) ? terminal : alternative;
     }
     return alternative;
@@ -106,9 +102,9 @@ std::vector<std::string> terminalWindowArguments(const TerminalWindowCommand& te
 }
 
 // The window runs /proc/ID/exe, this very program whatever its path holds, and the
-// terminal starts in the root folder: no terminal nor shell ever sees the folder's name. This run waits until the run in the window has
-// moved into its folder; a terminal that fails first, or never starts it, hands over to
-// the next one. The window and the program in it run in UTF-8 (C.UTF-8, built into the C
+// terminal starts in the root folder: no terminal nor shell ever sees the folder's name.
+// This run waits until the run in the window has moved into its folder; a terminal that
+// fails first, or never starts it, hands over to the next one. The window and the program in it run in UTF-8 (C.UTF-8, built into the C
 // library), whatever the session's locale. This run opened nothing, so it holds no lock.
 bool reopenInATerminalWindow(const char* searchPath) {
     if (std::getenv(kOpenerVariable) != nullptr) return false;
